@@ -1,0 +1,6 @@
+function(kronel_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra)
+  if(KRONEL_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
