@@ -170,9 +170,9 @@ RecordValidation FrameworkHandle<BagHandle>::ValidateRecord(const BagHandle& rec
   std::int32_t valid = 0;
   CkelBStr report;
   CkelBStr detail;
-  CheckResult(framework_->ValidateRecord(record.Get(), Flag(strict), &valid, report.FreeAndGetAddressOf(),
-                                         detail.FreeAndGetAddressOf()),
-              At(390), detail.Get());
+  const HRESULT result = framework_->ValidateRecord(record.Get(), Flag(strict), &valid,
+                                                    report.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf());
+  CheckResult(result, At(390), detail.Get());
   return {valid != 0, FromLibraryText(report.Get())};
 }
 
@@ -245,9 +245,9 @@ ResourceReservation FrameworkHandle<BagHandle>::ReserveResource(const std::strin
   std::int32_t previous_owner = 0;
   CkelBStr holder;
   CkelBStr detail;
-  CheckResult(framework_->ReserveResource(wide_name.c_str(), owner, &previous_owner, holder.FreeAndGetAddressOf(),
-                                          detail.FreeAndGetAddressOf()),
-              At(502), detail.Get());
+  const HRESULT result = framework_->ReserveResource(wide_name.c_str(), owner, &previous_owner,
+                                                     holder.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf());
+  CheckResult(result, At(502), detail.Get());
   return {previous_owner, FromLibraryText(holder.Get())};
 }
 
@@ -264,8 +264,9 @@ LicenseState FrameworkHandle<BagHandle>::GetLicenseState() {
   std::int32_t licensed = 0;
   CkelBStr text;
   CkelBStr detail;
-  CheckResult(framework2->GetLicenseState(&licensed, text.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf()),
-              At(526), detail.Get());
+  const HRESULT result =
+      framework2->GetLicenseState(&licensed, text.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf());
+  CheckResult(result, At(526), detail.Get());
   return {licensed != 0, FromLibraryText(text.Get())};
 }
 
@@ -275,9 +276,9 @@ ImportedConfiguration<BagHandle> FrameworkHandle<BagHandle>::ImportConfiguration
   ComPtr<IqvSysPropertyBag> settings;
   CkelBStr source;
   CkelBStr detail;
-  CheckResult(
-      framework2->ImportConfiguration(settings.Put(), source.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf()),
-      At(543), detail.Get());
+  const HRESULT result =
+      framework2->ImportConfiguration(settings.Put(), source.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf());
+  CheckResult(result, At(543), detail.Get());
   return {BagHandle(settings.Get()), FromLibraryText(source.Get())};
 }
 
@@ -287,9 +288,9 @@ ExportedConfiguration FrameworkHandle<BagHandle>::ExportConfiguration() {
   std::int32_t complete = 0;
   CkelBStr text;
   CkelBStr detail;
-  CheckResult(
-      framework2->ExportConfiguration(&complete, text.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf()),
-      At(572), detail.Get());
+  const HRESULT result =
+      framework2->ExportConfiguration(&complete, text.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf());
+  CheckResult(result, At(572), detail.Get());
   return {complete != 0, FromLibraryText(text.Get())};
 }
 
@@ -307,8 +308,8 @@ std::string FrameworkHandle<BagHandle>::GetDiagnosticReport() {
       Query<IqvSysDiagnostics>(*framework_.Get(), kIID_IqvSysDiagnostics, At(601));
   CkelBStr report;
   CkelBStr detail;
-  CheckResult(diagnostics->GetReport(report.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf()), At(601),
-              detail.Get());
+  const HRESULT result = diagnostics->GetReport(report.FreeAndGetAddressOf(), detail.FreeAndGetAddressOf());
+  CheckResult(result, At(601), detail.Get());
   return FromLibraryText(report.Get());
 }
 
