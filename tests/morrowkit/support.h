@@ -1,0 +1,44 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "morrowkit/hresult_exception.h"
+#include "platform/wide.h"
+
+namespace morrowkit::test {
+
+inline platform::WideString Wide(const char16_t* text) {
+  platform::WideString wide;
+  for (; *text != 0; ++text) wide.push_back(static_cast<platform::WideChar>(*text));
+  return wide;
+}
+
+inline std::string Location(const char* file, int line) {
+  return std::string("{\"file\":\"") + file + "\",\"line\":" + std::to_string(line) +
+         ",\"component\":\"kronel_ztprovider\"}";
+}
+
+// Code, JSON and message of the HResultException (or derived E) that f throws.
+struct Thrown {
+  bool thrown = false;
+  HRESULT code = 0;
+  std::string json;
+  std::string message;
+};
+
+template <class E = HResultException, class F>
+Thrown Catch(F f) {
+  Thrown result;
+  try {
+    f();
+  } catch (const E& e) {
+    result.thrown = true;
+    result.code = e.Code();
+    result.json = e.GetErrorJson() != nullptr ? e.GetErrorJson() : "(null)";
+    result.message = e.what();
+  }
+  return result;
+}
+
+}  // namespace morrowkit::test
