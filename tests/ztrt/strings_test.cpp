@@ -132,12 +132,5 @@ TEST_F(Strings, ConvertRefusesACountBeyondTheBlock) {
   EXPECT_EQ(DSDisposeHandle(AsHandle(utf8)), 0);
 }
 
-TEST_F(Strings, EncodingSelectionRejectsUnknownValues) {
-  EXPECT_EQ(ztrtsimGetEncoding(), ZTRTSIM_ENCODING_UTF8);
-  EXPECT_EQ(ztrtsimSetEncoding(7), ZTRTSIM_ERR_ARGUMENT);
-  EXPECT_EQ(ztrtsimSetEncoding(ZTRTSIM_ENCODING_WINDOWS_1252), 0);
-  EXPECT_EQ(ztrtsimGetEncoding(), ZTRTSIM_ENCODING_WINDOWS_1252);
-}
-
 }  // namespace
 }  // namespace ztrt_test

@@ -55,13 +55,5 @@ TEST_F(TargetUrls, ReplacedUrlStaysReadable) {
   EXPECT_EQ(ztrtsimRemoveTargetURL(1), ZTRTSIM_ERR_APP_REF);
 }
 
-TEST_F(TargetUrls, ControlRejectsBadEntries) {
-  EXPECT_EQ(ztrtsimSetTargetURL(1, "x", -1), ZTRTSIM_ERR_ARGUMENT);
-  EXPECT_EQ(ztrtsimSetTargetURL(1, nullptr, 1), ZTRTSIM_ERR_ARGUMENT);
-  EXPECT_EQ(ztrtsimSetTargetURLFailure(1, 0), ZTRTSIM_ERR_ARGUMENT);
-  LStrHandle url = nullptr;
-  EXPECT_EQ(TargetURL(1, &url), ZTRTSIM_ERR_APP_REF);
-}
-
 }  // namespace
 }  // namespace ztrt_test
