@@ -1,0 +1,37 @@
+#include "framework.h"
+
+#include "operation.h"
+
+namespace kelmorrow {
+
+Framework* Framework::Create(bool flag1, bool flag2) { return new Framework(flag1, flag2); }
+
+HRESULT Framework::QueryInterface(const morrowkit::Iid& iid, void** object) {
+  return AnswerQuery(object, [&]() -> morrowkit::IUnknown* {
+    if (iid == morrowkit::kIID_IUnknown || iid == morrowkit::kIID_IqvSysFramework ||
+        iid == morrowkit::kIID_IqvSysFramework2 || iid == morrowkit::kIID_IqvSysFramework3) {
+      return static_cast<morrowkit::IqvSysFramework3*>(this);
+    }
+    if (iid == morrowkit::kIID_IqvSysDiagnostics) return static_cast<morrowkit::IqvSysDiagnostics*>(this);
+    return nullptr;
+  });
+}
+
+std::uint32_t Framework::AddRef() { return refs_.Add(); }
+
+std::uint32_t Framework::Release() {
+  std::uint32_t left = refs_.Drop();
+  if (left == 0) delete this;
+  return left;
+}
+
+HRESULT Framework::Reserved18() { return RunOperation("Reserved18", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved19() { return RunOperation("Reserved19", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved20() { return RunOperation("Reserved20", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved21() { return RunOperation("Reserved21", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved29() { return RunOperation("Reserved29", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved30() { return RunOperation("Reserved30", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved31() { return RunOperation("Reserved31", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved32() { return RunOperation("Reserved32", nullptr, [] { return kE_NotImpl; }); }
+
+}  // namespace kelmorrow

@@ -1,0 +1,125 @@
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <new>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+
+#include "description_loader.h"
+#include "kelsim.h"
+#include "library.h"
+#include "ref_count.h"
+
+namespace {
+
+using kelmorrow::Library;
+
+void WriteError(char* error, size_t errorSize, const std::string& message) {
+  if (error == nullptr || errorSize == 0) return;
+  size_t length = std::min(message.size(), errorSize - 1);
+  std::memcpy(error, message.data(), length);
+  error[length] = '\0';
+}
+
+// Runs a control call; exceptions become -1 and a message.
+template <class Body>
+int32_t Control(char* error, size_t errorSize, Body&& body) {
+  WriteError(error, errorSize, std::string());
+  try {
+    body();
+    return 0;
+  } catch (const std::bad_alloc&) {
+    WriteError(error, errorSize, "out of memory");
+  } catch (const std::exception& failure) {
+    WriteError(error, errorSize, failure.what());
+  }
+  return -1;
+}
+
+std::string SourceOr(const char* source, const char* fallback) { return source != nullptr ? source : fallback; }
+
+}  // namespace
+
+extern "C" {
+
+void kelsimReset(void) { Library::Instance().Reset(); }
+
+void kelsimShutdown(void) { Library::Instance().Shutdown(); }
+
+int32_t kelsimLoadFile(const char* path, char* error, size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (path == nullptr) throw std::invalid_argument("no file given");
+    std::ifstream file(path, std::ios::binary);
+    if (!file) throw std::runtime_error(std::string(path) + ": cannot be opened");
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (file.bad()) throw std::runtime_error(std::string(path) + ": cannot be read");
+    Library::Instance().Load(kelmorrow::LoadDescription(text.str(), path));
+  });
+}
+
+int32_t kelsimLoadText(const char* text, const char* sourceName, char* error, size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (text == nullptr) throw std::invalid_argument("no text given");
+    Library::Instance().Load(kelmorrow::LoadDescription(text, SourceOr(sourceName, "<text>")));
+  });
+}
+
+int32_t kelsimApplyChange(const char* target, const char* changeJson, const char* sourceName, char* error,
+                          size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (target == nullptr || changeJson == nullptr) throw std::invalid_argument("no target or change given");
+    std::string source = SourceOr(sourceName, "<change>");
+    Library::Instance().ApplyChange(target, kelmorrow::LoadChange(changeJson, source), source);
+  });
+}
+
+int32_t kelsimWaitIdle(uint32_t timeoutMs) { return Library::Instance().notifier().WaitIdle(timeoutMs) ? 1 : 0; }
+
+int32_t kelsimSetLatency(const char* operation, uint32_t milliseconds, char* error, size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (operation == nullptr || !Library::Instance().control().SetLatency(operation, milliseconds)) {
+      throw std::invalid_argument("unknown operation \"" + SourceOr(operation, "") + "\"");
+    }
+  });
+}
+
+int32_t kelsimSetFailure(const char* operation, uint32_t nth, int32_t result, char* error, size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (operation == nullptr ||
+        !Library::Instance().control().SetFailure(operation, nth, static_cast<HRESULT>(result))) {
+      throw std::invalid_argument("unknown operation \"" + SourceOr(operation, "") + "\"");
+    }
+  });
+}
+
+void kelsimClearFailures(void) { Library::Instance().control().ClearFailures(); }
+
+uint64_t kelsimCallCount(const char* operation) {
+  if (operation == nullptr || !kelmorrow::OperationControl::IsKnown(operation)) {
+    return std::numeric_limits<uint64_t>::max();
+  }
+  return Library::Instance().control().Calls(operation);
+}
+
+uint64_t kelsimFailureCount(void) { return Library::Instance().control().Failures(); }
+
+uint64_t kelsimLiveObjects(void) { return kelmorrow::RefCount::LiveObjects(); }
+
+uint64_t kelsimOutstandingReferences(void) { return kelmorrow::RefCount::OutstandingReferences(); }
+
+int32_t kelsimHasHandler(const char* target) {
+  return target != nullptr && Library::Instance().notifier().HasHandler(target) ? 1 : 0;
+}
+
+uint64_t kelsimDeliveredNotifications(void) { return Library::Instance().notifier().Delivered(); }
+
+uint64_t kelsimDroppedNotifications(void) { return Library::Instance().notifier().Dropped(); }
+
+int32_t kelsimLastHandlerResult(void) { return static_cast<int32_t>(Library::Instance().notifier().LastResult()); }
+
+}  // extern "C"

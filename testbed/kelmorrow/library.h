@@ -1,0 +1,55 @@
+#pragma once
+// The library's process-wide state: the hardware model and what goes with
+// it under one mutex, the operation controls and the notifier. Never
+// destroyed, so a delivery thread parked at unload never sees it go.
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "description_loader.h"
+#include "hardware_model.h"
+#include "notifier.h"
+#include "operation_control.h"
+
+namespace kelmorrow {
+
+struct LibraryState {
+  Model model;
+  std::map<platform::WideString, std::uint32_t> reservations;  // resource name -> owner
+  bool saved = true;
+  bool traceEnabled = false;
+  std::uint32_t traceLevel = 0;
+};
+
+class Library {
+ public:
+  static Library& Instance();
+
+  std::mutex& mutex() { return mutex_; }
+  LibraryState& state() { return state_; }  // under mutex()
+  OperationControl& control() { return control_; }
+  Notifier& notifier() { return notifier_; }
+
+  // Swaps a whole new model in; registrations stay, nothing is notified.
+  void Load(Model model);
+  // Throws DescriptionError (remove of a name the target lacks); nothing changes then.
+  void ApplyChange(const std::string& target, const Change& change, const std::string& source);
+  // Resource names of the records, in order, without repeats.
+  static std::vector<platform::WideString> ResourceNames(const std::vector<RecordPtr>& records);
+
+  void Reset();
+  void Shutdown();
+  void Unload();
+
+ private:
+  Library() = default;
+
+  std::mutex mutex_;
+  LibraryState state_;
+  OperationControl control_;
+  Notifier notifier_;
+};
+
+}  // namespace kelmorrow

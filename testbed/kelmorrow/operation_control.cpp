@@ -1,0 +1,118 @@
+#include "operation_control.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace kelmorrow {
+namespace {
+
+constexpr std::string_view kOperations[] = {
+    "kelsysInstantiateFramework2", "QueryInterface",
+    // IqvSysFramework, IqvSysFramework2, IqvSysFramework3, IqvSysDiagnostics
+    "FindHardware", "FindHardwareByModel", "GetSourceNames", "FindHardwareByName", "GetComponents",
+    "SetNotificationHandler", "SelectProperties", "GetLocalSystem", "RefreshTarget", "SaveConfiguration",
+    "ResolveAlias", "ValidateRecord", "SetAlias", "FormatProperty", "SetTargetEnabled", "Reserved18", "Reserved19",
+    "Reserved20", "Reserved21", "DescribeTarget", "AddTarget", "UpdateTarget", "RenameTarget", "ReserveResource",
+    "SetTraceLevel", "GetLicenseState", "Reserved29", "Reserved30", "Reserved31", "Reserved32",
+    "ImportConfiguration", "ExportConfiguration", "FindAllHardware", "GetErrorCount", "GetReport",
+    // IqvSysPropertyBag
+    "GetCount", "HasProperty", "GetType", "GetTagAt", "Remove", "GetBool", "SetBool", "GetInt16", "SetInt16",
+    "GetUInt16", "SetUInt16", "GetInt64", "SetInt64", "GetInt32", "GetUInt32", "SetInt32", "SetUInt32", "GetString",
+    "SetString", "GetDouble", "SetDouble",
+    // IqvSysEnumUnknown, IqvSysEnumString
+    "Next", "Skip", "Reset", "Clone",
+};
+
+}  // namespace
+
+bool OperationControl::IsKnown(std::string_view operation) {
+  return std::find(std::begin(kOperations), std::end(kOperations), operation) != std::end(kOperations);
+}
+
+std::optional<HRESULT> OperationControl::Enter(const char* operation) {
+  std::uint32_t latency = 0;
+  std::optional<HRESULT> result;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::uint64_t call = ++calls_[operation];
+    auto delay = latencies_.find(operation);
+    if (delay != latencies_.end()) latency = delay->second;
+    auto injected = injections_.find(operation);
+    if (injected != injections_.end()) {
+      auto& list = injected->second;
+      auto once = std::find_if(list.begin(), list.end(), [&](const Injection& i) { return i.atCall == call; });
+      if (once != list.end()) {
+        result = once->result;
+        list.erase(once);
+      } else {
+        auto every = std::find_if(list.begin(), list.end(), [](const Injection& i) { return i.atCall == 0; });
+        if (every != list.end()) result = every->result;
+      }
+    }
+  }
+  if (latency != 0) std::this_thread::sleep_for(std::chrono::milliseconds(latency));
+  return result;
+}
+
+void OperationControl::CountFailure() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++failures_;
+}
+
+bool OperationControl::SetLatency(std::string_view operation, std::uint32_t milliseconds) {
+  if (!IsKnown(operation)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (milliseconds == 0) {
+    auto found = latencies_.find(operation);
+    if (found != latencies_.end()) latencies_.erase(found);
+  } else {
+    latencies_[std::string(operation)] = milliseconds;
+  }
+  return true;
+}
+
+bool OperationControl::SetFailure(std::string_view operation, std::uint32_t nth, HRESULT result) {
+  if (!IsKnown(operation)) return false;
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::string name(operation);
+  auto& list = injections_[name];
+  if (nth == 0) {
+    list.erase(std::remove_if(list.begin(), list.end(), [](const Injection& i) { return i.atCall == 0; }), list.end());
+    list.push_back({0, result});
+  } else {
+    list.push_back({calls_[name] + nth, result});
+  }
+  return true;
+}
+
+void OperationControl::ClearFailures() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  injections_.clear();
+}
+
+void OperationControl::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  calls_.clear();
+  latencies_.clear();
+  injections_.clear();
+  failures_ = 0;
+}
+
+std::uint64_t OperationControl::Calls(std::string_view operation) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto found = calls_.find(operation);
+  return found == calls_.end() ? 0 : found->second;
+}
+
+std::uint64_t OperationControl::Failures() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return failures_;
+}
+
+std::map<std::string, std::uint64_t, std::less<>> OperationControl::CallCounts() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return calls_;
+}
+
+}  // namespace kelmorrow

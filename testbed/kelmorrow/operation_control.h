@@ -1,0 +1,50 @@
+#pragma once
+// What tests set up per library operation: call counters, latency and
+// injected results. Operations are named by their method name.
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/hresult.h"
+
+namespace kelmorrow {
+
+class OperationControl {
+ public:
+  static bool IsKnown(std::string_view operation);
+
+  // Counts the call, waits its latency and answers an injected result when
+  // one is due. Never holds its lock while waiting.
+  std::optional<HRESULT> Enter(const char* operation);
+  void CountFailure();
+
+  // 0 removes the latency.
+  bool SetLatency(std::string_view operation, std::uint32_t milliseconds);
+  // nth 0: every call; nth n: the n-th call from now, once.
+  bool SetFailure(std::string_view operation, std::uint32_t nth, HRESULT result);
+  void ClearFailures();
+  void Reset();
+
+  std::uint64_t Calls(std::string_view operation) const;
+  std::uint64_t Failures() const;
+  std::map<std::string, std::uint64_t, std::less<>> CallCounts() const;
+
+ private:
+  struct Injection {
+    std::uint64_t atCall;  // 0: every call
+    HRESULT result;
+  };
+
+  mutable std::mutex mutex_;
+  std::map<std::string, std::uint64_t, std::less<>> calls_;
+  std::map<std::string, std::uint32_t, std::less<>> latencies_;
+  std::map<std::string, std::vector<Injection>, std::less<>> injections_;
+  std::uint64_t failures_ = 0;
+};
+
+}  // namespace kelmorrow
