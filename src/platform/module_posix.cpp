@@ -42,6 +42,23 @@ std::uint32_t MainProgramFileName(char* buffer, std::uint32_t size) {
   return CopyPath(path, static_cast<std::size_t>(length), buffer, size);
 }
 
+// "dir/X.dll" is "dir/libX.so"; other names stand as they are.
+bool SharedObjectName(const char* name, char (&file)[kPathCapacity]) {
+  std::size_t length = std::strlen(name);
+  if (length + 4 >= sizeof file) return false;
+  if (length <= 4 || strcasecmp(name + length - 4, ".dll") != 0) {
+    std::memcpy(file, name, length + 1);
+    return true;
+  }
+  const char* slash = std::strrchr(name, '/');
+  std::size_t directory = slash == nullptr ? 0 : std::size_t(slash - name) + 1;
+  std::memcpy(file, name, directory);
+  std::memcpy(file + directory, "lib", 3);
+  std::memcpy(file + directory + 3, name + directory, length - 4 - directory);
+  std::memcpy(file + length - 1, ".so", 4);
+  return true;
+}
+
 struct FileNameSearch {
   link_map* anyLoaded;
   link_map* wanted;
@@ -74,18 +91,7 @@ int SearchLoadedModules(dl_phdr_info*, std::size_t, void* data) {
 ModuleHandle GetModuleHandleA(const char* name) {
   if (name == nullptr) return static_cast<ModuleHandle>(MainProgram());
   char file[kPathCapacity];
-  std::size_t length = std::strlen(name);
-  if (length + 4 >= sizeof file) return nullptr;
-  if (length > 4 && strcasecmp(name + length - 4, ".dll") == 0) {
-    const char* slash = std::strrchr(name, '/');
-    std::size_t directory = slash == nullptr ? 0 : std::size_t(slash - name) + 1;
-    std::memcpy(file, name, directory);
-    std::memcpy(file + directory, "lib", 3);
-    std::memcpy(file + directory + 3, name + directory, length - 4 - directory);
-    std::memcpy(file + length - 1, ".so", 4);
-  } else {
-    std::memcpy(file, name, length + 1);
-  }
+  if (!SharedObjectName(name, file)) return nullptr;
   void* module = dlopen(file, RTLD_LAZY | RTLD_NOLOAD);
   if (module != nullptr) dlclose(module);
   return static_cast<ModuleHandle>(module);
@@ -115,6 +121,26 @@ std::uint32_t GetModuleFileNameA(ModuleHandle module, char* buffer, std::uint32_
 void* TlsGetValue(std::uint32_t index) { return pthread_getspecific(static_cast<pthread_key_t>(index)); }
 
 std::uint32_t ImageVersionKey(ModuleHandle) { return 0; }
+
+ModuleHandle LoadLibraryA(const char* path) {
+  char file[kPathCapacity];
+  if (path == nullptr || !SharedObjectName(path, file)) return nullptr;
+  return static_cast<ModuleHandle>(dlopen(file, RTLD_NOW | RTLD_LOCAL));
+}
+
+bool FreeLibrary(ModuleHandle module) { return module != nullptr && dlclose(module) == 0; }
+
+std::uint32_t TlsAlloc() {
+  pthread_key_t key;
+  if (pthread_key_create(&key, nullptr) != 0) return kTlsOutOfIndexes;
+  return static_cast<std::uint32_t>(key);
+}
+
+bool TlsSetValue(std::uint32_t index, void* value) {
+  return pthread_setspecific(static_cast<pthread_key_t>(index), value) == 0;
+}
+
+bool TlsFree(std::uint32_t index) { return pthread_key_delete(static_cast<pthread_key_t>(index)) == 0; }
 
 void FatalExit(const char* text) {
   static const char kCaption[] = "Fatal Error: ";

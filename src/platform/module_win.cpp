@@ -6,6 +6,7 @@ namespace platform {
 namespace {
 
 static_assert((MB_TASKMODAL | MB_ICONERROR) == 0x2010, "task-modal error box");
+static_assert(kTlsOutOfIndexes == TLS_OUT_OF_INDEXES, "TlsAlloc's failure value");
 
 HMODULE Native(ModuleHandle module) { return reinterpret_cast<HMODULE>(module); }
 
@@ -20,7 +21,10 @@ void* GetProcAddress(ModuleHandle module, const char* name) {
 }
 
 std::uint32_t GetModuleFileNameA(ModuleHandle module, char* buffer, std::uint32_t size) {
-  return ::GetModuleFileNameA(Native(module), buffer, size);
+  DWORD length = ::GetModuleFileNameA(Native(module), buffer, size);
+  // Older systems (and Wine) leave a truncated name unterminated.
+  if (length == size && size > 0) buffer[size - 1] = '\0';
+  return length;
 }
 
 void* TlsGetValue(std::uint32_t index) { return ::TlsGetValue(index); }
@@ -35,6 +39,16 @@ std::uint32_t ImageVersionKey(ModuleHandle module) {
   return std::uint32_t(nt->OptionalHeader.MajorImageVersion) |
          (std::uint32_t(nt->OptionalHeader.MinorImageVersion) << 16);
 }
+
+ModuleHandle LoadLibraryA(const char* path) { return reinterpret_cast<ModuleHandle>(::LoadLibraryA(path)); }
+
+bool FreeLibrary(ModuleHandle module) { return ::FreeLibrary(Native(module)) != FALSE; }
+
+std::uint32_t TlsAlloc() { return ::TlsAlloc(); }
+
+bool TlsSetValue(std::uint32_t index, void* value) { return ::TlsSetValue(index, value) != FALSE; }
+
+bool TlsFree(std::uint32_t index) { return ::TlsFree(index) != FALSE; }
 
 void FatalExit(const char* text) {
   ::MessageBoxA(nullptr, text, "Fatal Error", MB_TASKMODAL | MB_ICONERROR);
