@@ -1,0 +1,141 @@
+#include <chrono>
+#include <string>
+
+#include "test_support.h"
+
+namespace kelmorrow_test {
+namespace {
+
+class ControlTest : public KelmorrowTest {
+ protected:
+  static void Fail(const char* operation, std::uint32_t nth, HRESULT result) {
+    char error[256];
+    ASSERT_EQ(kelsimSetFailure(operation, nth, static_cast<std::int32_t>(result), error, sizeof error), 0) << error;
+  }
+};
+
+// Injected results: once at the n-th call from now, or at every call.
+TEST_F(ControlTest, NthCallFromNowFailsOnce) {
+  auto bag = Record(R"({"status": 1})");
+  std::int32_t status = 0;
+  EXPECT_EQ(bag->GetInt32(0x1024000, &status), 0);
+  Fail("GetInt32", 2, platform::kE_FAIL);
+  EXPECT_EQ(bag->GetInt32(0x1024000, &status), 0);
+  EXPECT_EQ(bag->GetInt32(0x1024000, &status), platform::kE_FAIL);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(bag->GetInt32(0x1024000, &status), 0);
+  EXPECT_EQ(status, 1);
+}
+
+TEST_F(ControlTest, EveryCallFailsUntilCleared) {
+  auto bag = Record(R"({"resourceName": "Dev1"})");
+  Fail("GetString", 0, platform::kS_FALSE);
+  Fail("HasProperty", 0, platform::kE_UNEXPECTED);
+  BSTR text = nullptr;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(bag->GetString(0x101F000, &text), platform::kS_FALSE);
+    EXPECT_EQ(text, nullptr);
+    EXPECT_EQ(bag->HasProperty(0x101F000), platform::kE_UNEXPECTED);
+  }
+  kelsimClearFailures();
+  EXPECT_EQ(bag->GetString(0x101F000, &text), 0);
+  Take(text);
+  EXPECT_EQ(bag->HasProperty(0x101F000), 0);
+}
+
+TEST_F(ControlTest, InstantiationQueryAndNextCanFail) {
+  Load(R"({"targets": {"": {"records": [{"status": 1}, {"status": 2}]}}})");
+  Fail("kelsysInstantiateFramework2", 1, platform::kE_OUTOFMEMORY);
+  morrowkit::IqvSysFramework* raw = reinterpret_cast<morrowkit::IqvSysFramework*>(1);
+  EXPECT_EQ(kelsysInstantiateFramework2(1, 1, &raw), platform::kE_OUTOFMEMORY);
+  EXPECT_EQ(raw, nullptr);
+
+  auto framework = Framework();
+  ComPtr<morrowkit::IqvSysEnumUnknown> records;
+  ASSERT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+  Fail("Next", 2, platform::kE_FAIL);
+  morrowkit::IUnknown* item = nullptr;
+  EXPECT_EQ(records->Next(1, &item, nullptr), 0);
+  ComPtr<morrowkit::IUnknown> first = ComPtr<morrowkit::IUnknown>::Attach(item);
+  EXPECT_EQ(records->Next(1, &item, nullptr), platform::kE_FAIL);
+  EXPECT_EQ(item, nullptr);
+
+  Fail("QueryInterface", 1, platform::kE_NOINTERFACE);
+  void* bag = nullptr;
+  EXPECT_EQ(first->QueryInterface(morrowkit::kIID_IqvSysPropertyBag, &bag), platform::kE_NOINTERFACE);
+  EXPECT_EQ(first->QueryInterface(morrowkit::kIID_IqvSysPropertyBag, &bag), 0);
+  static_cast<morrowkit::IUnknown*>(bag)->Release();
+}
+
+TEST_F(ControlTest, InjectedFailureFillsTheDetail) {
+  auto framework = Framework();
+  ComPtr<morrowkit::IqvSysFramework2> second;
+  ASSERT_EQ(framework->QueryInterface(morrowkit::kIID_IqvSysFramework2, reinterpret_cast<void**>(second.Put())), 0);
+  Fail("GetLicenseState", 0, static_cast<HRESULT>(0x80070005u));
+  std::int32_t licensed = 5;
+  BSTR text = nullptr;
+  BSTR detail = nullptr;
+  EXPECT_EQ(second->GetLicenseState(&licensed, &text, &detail), static_cast<HRESULT>(0x80070005u));
+  EXPECT_EQ(licensed, 0);
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(Utf8(Take(detail)), "injected failure of GetLicenseState");
+}
+
+TEST_F(ControlTest, RefusesUnknownOperations) {
+  char error[256];
+  EXPECT_EQ(kelsimSetFailure("FindHardwear", 1, -1, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "unknown operation \"FindHardwear\"");
+  EXPECT_EQ(kelsimSetLatency("AddRef", 5, error, sizeof error), -1);
+  EXPECT_EQ(kelsimCallCount("nothing"), UINT64_MAX);
+}
+
+TEST_F(ControlTest, LatencyDelaysTheCall) {
+  auto framework = Framework();
+  char error[256];
+  ASSERT_EQ(kelsimSetLatency("FindHardware", 60, error, sizeof error), 0);
+  ComPtr<morrowkit::IqvSysEnumUnknown> records;
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+  ASSERT_EQ(kelsimSetLatency("FindHardware", 0, error, sizeof error), 0);
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
+}
+
+TEST_F(ControlTest, CountsCallsAndFailuresUntilReset) {
+  auto bag = Record(R"({"status": 1})");
+  std::int32_t status = 0;
+  std::uint64_t before = kelsimCallCount("GetInt32");
+  bag->GetInt32(0x1024000, &status);
+  bag->GetInt32(0x1234, &status);
+  EXPECT_EQ(kelsimCallCount("GetInt32"), before + 2);
+  EXPECT_EQ(kelsimFailureCount(), 1u);
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 1u);
+  bag.Reset();
+  kelsimReset();
+  EXPECT_EQ(kelsimCallCount("GetInt32"), 0u);
+  EXPECT_EQ(kelsimFailureCount(), 0u);
+}
+
+// Every object the library hands out is counted until its last release.
+TEST_F(ControlTest, ReferencesReturnToZeroAfterRelease) {
+  Load(R"({"targets": {"": {"records": [{"status": 1}, {"status": 2}]}}})");
+  {
+    auto framework = Framework();
+    ComPtr<morrowkit::IqvSysEnumUnknown> records;
+    ASSERT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+    EXPECT_EQ(kelsimLiveObjects(), 4u);  // framework, enumerator, two records
+    EXPECT_EQ(kelsimOutstandingReferences(), 4u);  // the enumerator holds the records
+    auto items = Items(records.Get());
+    EXPECT_EQ(kelsimOutstandingReferences(), 6u);
+    records.Reset();
+    EXPECT_EQ(kelsimLiveObjects(), 3u);
+    EXPECT_EQ(kelsimOutstandingReferences(), 3u);
+  }
+  EXPECT_EQ(kelsimLiveObjects(), 0u);
+  EXPECT_EQ(kelsimOutstandingReferences(), 0u);
+}
+
+}  // namespace
+}  // namespace kelmorrow_test

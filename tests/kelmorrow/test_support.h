@@ -1,0 +1,85 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kelsim.h"
+#include "morrowkit/com_ptr.h"
+#include "morrowkit/interfaces.h"
+#include "platform/ole.h"
+
+namespace kelmorrow_test {
+
+using morrowkit::ComPtr;
+using platform::WideString;
+
+// UTF-16 text from a u"" literal, whatever the platform's wide type.
+WideString W(const char16_t* text);
+// Takes ownership of a BSTR and frees it.
+WideString Take(BSTR text);
+std::string Utf8(const WideString& text);
+
+constexpr HRESULT kE_ElementNotFound = static_cast<HRESULT>(0x80070490u);
+constexpr HRESULT kE_NotImpl = static_cast<HRESULT>(0x80004001u);
+
+// Every test starts from a reset library and must leave no object alive.
+class KelmorrowTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static void Load(const char* json);
+  // The message of a rejected description.
+  static std::string Rejection(const char* json, const char* source = "hw.json");
+
+  static ComPtr<morrowkit::IqvSysFramework> Framework();
+  static std::vector<ComPtr<morrowkit::IUnknown>> Items(morrowkit::IqvSysEnumUnknown* records);
+  // The target's records as property bags (records that refuse the bag are left out).
+  static std::vector<ComPtr<morrowkit::IqvSysPropertyBag>> Records(const char16_t* target = u"");
+  static ComPtr<morrowkit::IqvSysPropertyBag> Record(const char* properties);
+};
+
+// A client's notification handler: records every call and can hold a call
+// until released.
+class RecordingHandler : public morrowkit::IqvSysNotificationHandler {
+ public:
+  struct Call {
+    void* context;
+    std::uint32_t kind;
+    std::vector<WideString> names;
+    std::thread::id thread;
+  };
+
+  HRESULT QueryInterface(const morrowkit::Iid& iid, void** object) override;
+  std::uint32_t AddRef() override { return ++refs_; }
+  std::uint32_t Release() override { return --refs_; }
+  HRESULT OnConfigurationChanged(void* context, std::uint32_t kind, morrowkit::IqvSysEnumString* names) override;
+
+  int refs() const { return refs_; }
+  std::vector<Call> calls();
+  bool WaitForCalls(std::size_t count);
+
+  // Calls block until Open(); Entered() waits until one is blocked.
+  void Hold();
+  bool Entered();
+  void Open();
+
+  // Runs inside each call, after the names are read.
+  std::function<void()> during;
+
+ private:
+  std::atomic<int> refs_{0};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Call> calls_;
+  bool held_ = false;
+  int inside_ = 0;
+};
+
+}  // namespace kelmorrow_test
