@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <link.h>
 #include <pthread.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstring>
