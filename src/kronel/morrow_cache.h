@@ -1,0 +1,79 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+#include <boost/smart_ptr/enable_shared_from_this.hpp>
+#include <boost/thread/future.hpp>
+#include <boost/thread/mutex.hpp>
+
+#include "morrowkit/framework/framework_handle.h"
+#include "morrowkit/framework/framework_notification_handler.h"
+#include "morrowkit/propbag/property_bag_handle.h"
+
+namespace kronel {
+
+// The names one target offers, refreshed on a worker thread of its own. Host
+// calls only read it or ask for a refresh; they never wait for the library.
+// Always made with make_shared: a running worker holds a share, so the cache
+// outlives it however early its owners let go.
+class MorrowCache : public morrowkit::FrameworkNotificationHandler,
+                    public boost::enable_shared_from_this<MorrowCache>,
+                    private boost::noncopyable {
+ public:
+  using Record = morrowkit::PropertyBagHandle;
+  using Framework = morrowkit::FrameworkHandle<Record>;
+
+  struct Snapshot {
+    std::vector<std::string> names;
+    std::uint32_t version;
+  };
+
+  explicit MorrowCache(const std::string& targetUrl);
+  ~MorrowCache();
+
+  bool IsUpToDate();
+  std::uint32_t GetVersion();
+  std::vector<std::string> CopyNames();
+  // Names and version under one lock, so a list is never paired with a
+  // version it does not belong to.
+  Snapshot CopySnapshot();
+
+  // Starts a worker, or marks the cache stale when one runs. Raises
+  // boost::thread_resource_error when no thread can be started.
+  void RequestRefresh();
+
+  void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override;
+
+  // Test access to the state machine.
+  bool IsRefreshing() const { return refreshing.load() != 0; }
+  const std::string& TargetUrl() const { return targetUrl; }
+
+ private:
+  friend class MorrowCacheTestAccess;
+
+  void Refresh();
+  bool IsSupportedSystem(const Record& record) const;
+  void Discover(std::set<std::string>& found);
+
+  boost::shared_ptr<Framework> framework;
+  boost::mutex mutex;
+  std::set<std::string> names;
+  std::atomic<std::uint32_t> version{100};
+  std::atomic<std::uint8_t> upToDate{0};
+  std::atomic<std::uint8_t> refreshing{0};
+  std::string targetUrl;
+  boost::unique_future<void> lastRefresh;
+  std::set<std::uint32_t> deviceModels;
+  std::set<std::uint32_t> systemModels;
+};
+
+// Discovery rules over one record; absent properties read as empty.
+bool IsLocalSystemRecord(const morrowkit::PropertyBagHandle& record);
+bool HasNetworkSource(const morrowkit::PropertyBagHandle& record);
+
+}  // namespace kronel
