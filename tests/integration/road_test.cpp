@@ -1,0 +1,254 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kelsim.h"
+#include "plugin.h"
+#include "ztrtsim.h"
+
+namespace integration {
+namespace {
+
+using Names = std::vector<std::string>;
+
+constexpr std::int32_t kWritten = 0, kUnchanged = 1, kPending = 2, kNoMemory = 6, kFailure = 7;
+constexpr auto kPatience = std::chrono::seconds(20);
+
+const char kDescription[] = R"({"targets": {
+  "": {"records": [
+    {"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot2"},
+    {"status": 1, "modelCode": "0x78C7", "sourceNames": ["kelsyscfg"], "sourceResourceName": "system"}]},
+  "rt-a": {"records": [
+    {"status": 1, "modelCode": "0x75E6", "resourceName": "Dev1"},
+    {"status": 1, "operatingSystem": "KEL-Linux x64", "sourceNames": ["network"], "hostName": "rt-a"}]}}})";
+
+const Names kLocalNames = {"PXI1Slot2", "sync://localhost/system"};
+const Names kRemoteNames = {"Dev1", "sync://rt-a/system"};
+
+Plugin& ThePlugin() {
+  // Kept loaded for the whole run: unloading while a refresh worker ends would pull its code away.
+  static Plugin plugin;
+  return plugin;
+}
+
+// The names of a delivered list, checking the fixed elements and block size on the way.
+Names Decode(hostbind::UHandle list) {
+  Names names;
+  const std::int32_t count = ztrtsimListCount(list);
+  EXPECT_GE(count, 2);
+  EXPECT_EQ(ztrtsimHandleSize(list), 8 * (count - 2) + 24);
+  for (std::int32_t i = 0; i + 2 < count; ++i) {
+    char buffer[512];
+    size_t length = 0;
+    EXPECT_EQ(ztrtsimListGetStringAttr(list, i, "n", buffer, sizeof buffer, &length), ZTRTSIM_OK);
+    names.emplace_back(buffer, length);
+    std::uint32_t flag = 0;
+    EXPECT_EQ(ztrtsimListGetUI32Attr(list, i, "f", &flag), ZTRTSIM_OK);
+    EXPECT_EQ(flag, 0x30000u);
+  }
+  std::uint32_t id = 0;
+  EXPECT_EQ(ztrtsimListGetUI32Attr(list, count - 1, "id", &id), ZTRTSIM_OK);
+  EXPECT_EQ(id, 3u);
+  EXPECT_EQ(ztrtsimListGetUI32Attr(list, count - 2, "id", &id), ZTRTSIM_OK);
+  EXPECT_EQ(id, 0xFFFFFFFFu);
+  return names;
+}
+
+class RoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(ThePlugin().Loaded());
+    kelsimReset();
+    ztrtsimReset();
+    char error[256] = "";
+    ASSERT_EQ(kelsimLoadText(kDescription, "road.json", error, sizeof error), 0) << error;
+    ASSERT_EQ(ztrtsimSetTargetURLNull(1), ZTRTSIM_OK);
+    SetUrl(2, "rt-a");
+    SetUrl(3, "rt-a");
+  }
+
+  void TearDown() override {
+    for (std::uint32_t ref = 1; ref <= 9; ++ref) ThePlugin().ReleasingAppRef(ref);
+    EXPECT_TRUE(Wait([] { return kelsimLiveObjects() == 0; })) << "the library still holds objects";
+    EXPECT_EQ(kelsimHasHandler(""), 0);
+    EXPECT_EQ(kelsimHasHandler("rt-a"), 0);
+    EXPECT_EQ(ztrtsimLiveHandles(), 0);
+  }
+
+  static void SetUrl(std::uint32_t ref, const std::string& url) {
+    ASSERT_EQ(ztrtsimSetTargetURL(ref, url.data(), static_cast<std::int32_t>(url.size())), ZTRTSIM_OK);
+  }
+
+  template <class Condition>
+  static bool Wait(Condition condition) {
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+  }
+
+  static std::int32_t Call(std::uint32_t ref, hostbind::UHandle* slot, std::int32_t force = 0) {
+    return ThePlugin().GetIOControlNames(ref, slot, force);
+  }
+
+  // Calls as the host does until a list equal to `expected` arrives; every
+  // list on the way is disposed of. Returns the results seen.
+  static std::vector<std::int32_t> PollFor(std::uint32_t ref, const Names& expected) {
+    std::vector<std::int32_t> results;
+    const auto deadline = std::chrono::steady_clock::now() + kPatience;
+    while (std::chrono::steady_clock::now() < deadline) {
+      hostbind::UHandle slot = nullptr;
+      const std::int32_t result = Call(ref, &slot);
+      if (results.empty() || results.back() != result) results.push_back(result);
+      if (result == kWritten) {
+        const Names names = Decode(slot);
+        EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
+        if (names == expected) return results;
+      } else if (result != kPending && result != kUnchanged) {
+        ADD_FAILURE() << "unexpected result " << result;
+        return results;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ADD_FAILURE() << "the expected list never arrived";
+    return results;
+  }
+};
+
+TEST_F(RoadTest, FirstCallIsPendingThenTheListArrivesThenNothingChanged) {
+  const std::vector<std::int32_t> results = PollFor(1, kLocalNames);
+  ASSERT_FALSE(results.empty());
+  EXPECT_EQ(results.front(), kPending);
+  EXPECT_EQ(results.back(), kWritten);
+
+  hostbind::UHandle slot = nullptr;
+  EXPECT_EQ(Call(1, &slot), kUnchanged);
+  EXPECT_EQ(slot, nullptr);
+}
+
+TEST_F(RoadTest, ReferencesOfOneTargetShareItsCache) {
+  PollFor(2, kRemoteNames);
+  hostbind::UHandle slot = nullptr;
+  EXPECT_EQ(Call(3, &slot), kUnchanged);
+  EXPECT_EQ(kelsimCallCount("FindHardware"), 1u);
+}
+
+TEST_F(RoadTest, ForcedRefreshDeliversTheListAgain) {
+  PollFor(1, kLocalNames);
+  hostbind::UHandle slot = nullptr;
+  EXPECT_EQ(Call(1, &slot, 1), kPending);
+  EXPECT_EQ(slot, nullptr);
+  PollFor(1, kLocalNames);
+  EXPECT_EQ(kelsimCallCount("FindHardware"), 2u);
+}
+
+// A failing TargetURL answers 7, leaves the slot alone and keeps the reference,
+// so releasing the others does not drop the caches.
+TEST_F(RoadTest, TargetUrlFailureKeepsTheReference) {
+  PollFor(1, kLocalNames);
+  ASSERT_EQ(ztrtsimSetTargetURLFailure(5, 42), ZTRTSIM_OK);
+  hostbind::UHandle sentinel = reinterpret_cast<hostbind::UHandle>(&sentinel);
+  hostbind::UHandle slot = sentinel;
+  EXPECT_EQ(Call(5, &slot), kFailure);
+  EXPECT_EQ(slot, sentinel);
+
+  ThePlugin().ReleasingAppRef(1);
+  slot = nullptr;
+  EXPECT_EQ(Call(1, &slot), kUnchanged);
+}
+
+// A list that found no memory was never delivered, so the next call tries again.
+TEST_F(RoadTest, NoMemoryForTheListIsRetried) {
+  PollFor(1, kLocalNames);
+  hostbind::UHandle slot = nullptr;
+  ASSERT_EQ(Call(1, &slot, 1), kPending);
+  ASSERT_EQ(ztrtsimFailCall(ZTRTSIM_FN_DS_NEW_H_CLR, 0, 0), ZTRTSIM_OK);
+  std::int32_t result = kPending;
+  ASSERT_TRUE(Wait([&] {
+    slot = reinterpret_cast<hostbind::UHandle>(&slot);
+    result = Call(1, &slot);
+    return result != kPending && result != kUnchanged;
+  }));
+  EXPECT_EQ(result, kNoMemory);
+  EXPECT_EQ(slot, nullptr);
+
+  ztrtsimClearFailures();
+  ASSERT_EQ(Call(1, &slot), kWritten);
+  EXPECT_EQ(Decode(slot), kLocalNames);
+  EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
+}
+
+// A name the host cannot convert fails the call with the list half written,
+// and every following call tries again.
+TEST_F(RoadTest, UnconvertibleNameFailsUntilTheHostCanTakeIt) {
+  char error[256] = "";
+  ASSERT_EQ(kelsimLoadText(R"({"targets": {"": {"records": [
+    {"status": 1, "modelCode": "0x7066", "resourceName": "Caf\u00e9"},
+    {"status": 1, "modelCode": "0x7066", "resourceName": "\u03a9mega"}]}}})", "greek.json", error, sizeof error), 0)
+      << error;
+  ASSERT_EQ(ztrtsimSetEncoding(ZTRTSIM_ENCODING_WINDOWS_1252), ZTRTSIM_OK);
+  hostbind::UHandle slot = nullptr;
+  std::int32_t result = kPending;
+  ASSERT_TRUE(Wait([&] {
+    if (slot != nullptr) ztrtsimDisposeNameList(slot);
+    slot = nullptr;
+    result = Call(1, &slot);
+    return result == kFailure;
+  }));
+  ASSERT_NE(slot, nullptr);
+  EXPECT_EQ(ztrtsimListCount(slot), 0);
+  EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
+
+  slot = nullptr;
+  EXPECT_EQ(Call(1, &slot), kFailure);
+  ASSERT_NE(slot, nullptr);
+  EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
+
+  ASSERT_EQ(ztrtsimSetEncoding(ZTRTSIM_ENCODING_UTF8), ZTRTSIM_OK);
+  slot = nullptr;
+  ASSERT_EQ(Call(1, &slot), kWritten);
+  EXPECT_EQ(Decode(slot), (Names{"Caf\xC3\xA9", "\xCE\xA9mega"}));
+  EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
+}
+
+TEST_F(RoadTest, ChangeInTheLibraryReachesTheHost) {
+  PollFor(2, kRemoteNames);
+  char error[256] = "";
+  ASSERT_EQ(kelsimApplyChange("rt-a", R"({"remove": ["Dev1"]})", "change.json", error, sizeof error), 0) << error;
+  ASSERT_EQ(kelsimWaitIdle(20000), 1);
+  PollFor(2, Names{"sync://rt-a/system"});
+  EXPECT_EQ(kelsimDeliveredNotifications(), 1u);
+}
+
+// Releasing the last reference drops every cache, and the next request starts over.
+TEST_F(RoadTest, ReleasingTheLastReferenceStartsOver) {
+  PollFor(1, kLocalNames);
+  PollFor(2, kRemoteNames);
+  EXPECT_EQ(kelsimHasHandler(""), 1);
+  ThePlugin().ReleasingAppRef(2);
+  EXPECT_EQ(kelsimHasHandler("rt-a"), 1);
+  ThePlugin().ReleasingAppRef(1);
+  ASSERT_TRUE(Wait([] { return kelsimLiveObjects() == 0; }));
+  EXPECT_EQ(kelsimHasHandler(""), 0);
+  EXPECT_EQ(kelsimHasHandler("rt-a"), 0);
+
+  hostbind::UHandle slot = nullptr;
+  EXPECT_EQ(Call(1, &slot), kPending);
+  PollFor(1, kLocalNames);
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 3u);
+}
+
+// The host may name its run-time module itself.
+TEST_F(RoadTest, HostNamedModuleServesTheCalls) {
+  ThePlugin().SetZTRTModule(platform::GetModuleHandleA("ztrt.dll"));
+  PollFor(1, kLocalNames);
+  ThePlugin().SetZTRTModule(nullptr);
+}
+
+}  // namespace
+}  // namespace integration

@@ -1,0 +1,52 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+
+#include "kronel/morrow_cache.h"
+
+namespace kronel {
+
+// Reaches the state machine that the host only sees through results.
+class MorrowCacheTestAccess {
+ public:
+  static bool UpToDateFlag(const MorrowCache& cache) { return cache.upToDate.load() != 0; }
+  static void SetVersion(MorrowCache& cache, std::uint32_t version) { cache.version.store(version); }
+  static bool HasFramework(const MorrowCache& cache) { return static_cast<bool>(cache.framework); }
+};
+
+}  // namespace kronel
+
+namespace kronel_test {
+
+using Cache = kronel::MorrowCache;
+using Access = kronel::MorrowCacheTestAccess;
+
+// Each test starts from an empty simulated library and ends only when every
+// object the library made is gone again.
+class CacheTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  void Load(const std::string& description);
+  void ApplyChange(const std::string& target, const std::string& change);
+  void FailCall(const char* operation, std::uint32_t nth, std::int32_t result);
+  void SetLatency(const char* operation, std::uint32_t milliseconds);
+
+  boost::shared_ptr<Cache> MakeCache(const std::string& target = "");
+  // Requests a refresh and waits until the worker has ended.
+  void RefreshAndWait(Cache& cache);
+  static void WaitUntilIdle(Cache& cache);
+  // Waits until the library holds no object; false on timeout.
+  static bool WaitForNoLiveObjects();
+};
+
+// A description with one target "" holding the given records (JSON array text).
+std::string LocalTarget(const std::string& records);
+
+}  // namespace kronel_test

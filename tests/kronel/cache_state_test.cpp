@@ -1,0 +1,206 @@
+#include <chrono>
+#include <thread>
+
+#include "cache_fixture.h"
+#include "kelsim.h"
+
+namespace kronel_test {
+namespace {
+
+using Names = std::vector<std::string>;
+
+constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005u);
+const char kOneDevice[] = R"([{"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"}])";
+
+void WaitUntil(bool (*condition)(const Cache&), const Cache& cache) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition(cache)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "condition never held";
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
+bool WorkerBegan(const Cache& cache) { return Access::UpToDateFlag(cache); }
+
+TEST_F(CacheTest, NewCacheIsStaleAndEmptyAndCallsNothing) {
+  Load(LocalTarget(kOneDevice));
+  {
+    auto cache = MakeCache();
+    EXPECT_FALSE(cache->IsUpToDate());
+    EXPECT_FALSE(cache->IsRefreshing());
+    EXPECT_EQ(cache->GetVersion(), 100u);
+    EXPECT_TRUE(cache->CopyNames().empty());
+  }
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 0u);
+  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 0u);
+}
+
+// The first refresh connects and registers; later ones reuse both, and the
+// cache unregisters when it goes.
+TEST_F(CacheTest, ConnectsAndRegistersOnceAndUnregistersAtTheEnd) {
+  Load(LocalTarget(kOneDevice));
+  auto cache = MakeCache();
+  RefreshAndWait(*cache);
+  RefreshAndWait(*cache);
+  EXPECT_EQ(cache->GetVersion(), 102u);
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 1u);
+  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 1u);
+  EXPECT_EQ(kelsimHasHandler(""), 1);
+  cache.reset();
+  EXPECT_EQ(kelsimHasHandler(""), 0);
+  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 2u);
+}
+
+TEST_F(CacheTest, RequestDuringARefreshMarksTheCacheStale) {
+  Load(LocalTarget(kOneDevice));
+  SetLatency("FindHardware", 200);
+  auto cache = MakeCache();
+  cache->RequestRefresh();
+  WaitUntil(WorkerBegan, *cache);
+  cache->RequestRefresh();
+  EXPECT_FALSE(cache->IsUpToDate());
+  WaitUntilIdle(*cache);
+  EXPECT_EQ(kelsimCallCount("FindHardware"), 1u);
+  EXPECT_EQ(cache->GetVersion(), 101u);
+  EXPECT_EQ(cache->CopyNames(), Names{"Dev1"});
+  EXPECT_FALSE(cache->IsUpToDate());
+
+  RefreshAndWait(*cache);
+  EXPECT_EQ(cache->GetVersion(), 102u);
+  EXPECT_TRUE(cache->IsUpToDate());
+}
+
+// A change notified while a refresh runs lets that refresh finish, and leaves
+// the cache stale so that the change is picked up next.
+TEST_F(CacheTest, NotificationDuringARefreshLeavesTheCacheStale) {
+  Load(LocalTarget(kOneDevice));
+  SetLatency("FindHardware", 200);
+  auto cache = MakeCache();
+  cache->RequestRefresh();
+  WaitUntil([](const Cache&) { return kelsimHasHandler("") == 1; }, *cache);
+  ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})");
+  ASSERT_EQ(kelsimWaitIdle(20000), 1);
+  EXPECT_FALSE(cache->IsUpToDate());
+  WaitUntilIdle(*cache);
+  EXPECT_EQ(cache->GetVersion(), 101u);
+  EXPECT_FALSE(cache->IsUpToDate());
+
+  SetLatency("FindHardware", 0);
+  RefreshAndWait(*cache);
+  EXPECT_EQ(cache->CopyNames(), (Names{"Dev1", "Dev2"}));
+}
+
+TEST_F(CacheTest, NotificationRefreshesAnIdleCache) {
+  Load(LocalTarget(kOneDevice));
+  auto cache = MakeCache();
+  RefreshAndWait(*cache);
+  ApplyChange("", R"({"replace": [{"status": 1, "modelCode": "0x7066", "resourceName": "Fresh"}]})");
+  ASSERT_EQ(kelsimWaitIdle(20000), 1);
+  EXPECT_EQ(kelsimLastHandlerResult(), 0);
+  WaitUntil([](const Cache& c) { return const_cast<Cache&>(c).GetVersion() == 102u; }, *cache);
+  WaitUntilIdle(*cache);
+  EXPECT_EQ(cache->CopyNames(), Names{"Fresh"});
+}
+
+TEST_F(CacheTest, VersionWrapsAround) {
+  Load(LocalTarget(kOneDevice));
+  auto cache = MakeCache();
+  Access::SetVersion(*cache, 0xFFFFFFFFu);
+  RefreshAndWait(*cache);
+  EXPECT_EQ(cache->GetVersion(), 0u);
+}
+
+// Failures of the library leave the old names and version, and the cache
+// up to date, so no new refresh is asked for until something changes.
+TEST_F(CacheTest, FailedConnectionIsRetriedByTheNextRefresh) {
+  Load(LocalTarget(kOneDevice));
+  FailCall("kelsysInstantiateFramework2", 0, kFail);
+  auto cache = MakeCache();
+  RefreshAndWait(*cache);
+  EXPECT_FALSE(Access::HasFramework(*cache));
+  EXPECT_TRUE(cache->IsUpToDate());
+  EXPECT_EQ(cache->GetVersion(), 100u);
+
+  kelsimClearFailures();
+  RefreshAndWait(*cache);
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 2u);
+  EXPECT_EQ(cache->CopyNames(), Names{"Dev1"});
+}
+
+TEST_F(CacheTest, FailedRegistrationKeepsTheHandleAndIsNotRetried) {
+  Load(LocalTarget(kOneDevice));
+  FailCall("SetNotificationHandler", 1, kFail);
+  auto cache = MakeCache();
+  RefreshAndWait(*cache);
+  EXPECT_TRUE(Access::HasFramework(*cache));
+  EXPECT_TRUE(cache->IsUpToDate());
+  EXPECT_EQ(cache->GetVersion(), 100u);
+
+  RefreshAndWait(*cache);
+  EXPECT_EQ(cache->GetVersion(), 101u);
+  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 1u);
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 1u);
+  EXPECT_EQ(kelsimHasHandler(""), 0);
+}
+
+TEST_F(CacheTest, FailedReadOnTheLastRecordKeepsThePreviousList) {
+  Load(LocalTarget(kOneDevice));
+  auto cache = MakeCache();
+  RefreshAndWait(*cache);
+  Load(LocalTarget(R"([
+    {"status": 1, "modelCode": "0x7066", "resourceName": "New1"},
+    {"status": 1, "modelCode": "0x7066", "resourceName": "New2"},
+    {"status": 1, "modelCode": "0x7066", "resourceName": {"value": "Bad", "readFailure": "0x80004005"}}])"));
+  RefreshAndWait(*cache);
+  EXPECT_EQ(cache->CopyNames(), Names{"Dev1"});
+  EXPECT_EQ(cache->GetVersion(), 101u);
+  EXPECT_TRUE(cache->IsUpToDate());
+}
+
+TEST_F(CacheTest, FailedHardwareQueryKeepsThePreviousList) {
+  Load(LocalTarget(kOneDevice));
+  auto cache = MakeCache();
+  RefreshAndWait(*cache);
+  FailCall("FindHardware", 1, kFail);
+  RefreshAndWait(*cache);
+  EXPECT_EQ(cache->CopyNames(), Names{"Dev1"});
+  EXPECT_EQ(cache->GetVersion(), 101u);
+  EXPECT_TRUE(cache->IsUpToDate());
+}
+
+// A source index past the library's limit fails like a library error.
+TEST_F(CacheTest, SourceIndexPastTheLimitFailsTheRefresh) {
+  Load(LocalTarget(R"([{"status": 1, "operatingSystem": "KEL-Linux x64", "sourceNames": ["a"],
+    "sourceCount": 5000, "properties": {"0x101EFFF": {"type": "string", "value": "x"}}}])"));
+  auto cache = MakeCache();
+  RefreshAndWait(*cache);
+  EXPECT_TRUE(cache->IsUpToDate());
+  EXPECT_EQ(cache->GetVersion(), 100u);
+}
+
+// Any other standard exception makes the next reader ask again.
+TEST_F(CacheTest, NonLibraryFailureLeavesTheCacheStale) {
+  Load(LocalTarget(kOneDevice));
+  auto cache = MakeCache("\xFF not UTF-8");
+  RefreshAndWait(*cache);
+  EXPECT_FALSE(cache->IsUpToDate());
+  EXPECT_EQ(cache->GetVersion(), 100u);
+  EXPECT_TRUE(Access::HasFramework(*cache));
+}
+
+// The owners may let go while the worker runs: the worker keeps the cache
+// alive, and the cache unregisters once the worker is done.
+TEST_F(CacheTest, DroppingACacheWhileItsWorkerRunsIsSafe) {
+  Load(LocalTarget(kOneDevice));
+  SetLatency("FindHardware", 100);
+  auto cache = MakeCache();
+  cache->RequestRefresh();
+  WaitUntil([](const Cache&) { return kelsimHasHandler("") == 1; }, *cache);
+  cache.reset();
+  ASSERT_TRUE(WaitForNoLiveObjects());
+  EXPECT_EQ(kelsimHasHandler(""), 0);
+  EXPECT_EQ(kelsimCallCount("FindHardware"), 1u);
+}
+
+}  // namespace
+}  // namespace kronel_test
