@@ -24,7 +24,6 @@ class FrameworkFixture : public ::testing::Test {
     handle_.reset();
     framework_.kept_handler.Reset();
     EXPECT_EQ(framework_.references, 0u);
-    EXPECT_EQ(framework_.diagnostics.references, 0u);
     entry_point = EntryPoint();
   }
 

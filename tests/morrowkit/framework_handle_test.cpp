@@ -51,9 +51,7 @@ using FindHardwareTest = FrameworkFixture;
 
 TEST_F(FindHardwareTest, PassesTheTargetInUtf16) {
   handle_->FindHardware("rt-\xC3\xA9");
-  EXPECT_EQ(framework_.last.slot, 3);
-  ASSERT_EQ(framework_.last.texts.size(), 1u);
-  EXPECT_EQ(framework_.last.texts[0], Wide(u"rt-\u00e9"));
+  EXPECT_EQ(framework_.last_target, Wide(u"rt-\u00e9"));
 }
 
 TEST_F(FindHardwareTest, FailureThrowsAtLine216) {
@@ -113,18 +111,17 @@ using RegisterNotificationsTest = FrameworkFixture;
 TEST_F(RegisterNotificationsTest, PassesTargetNotifierAndReceiver) {
   Receiver receiver;
   handle_->RegisterNotifications("10.0.0.5", &receiver);
-  EXPECT_EQ(framework_.last.slot, 8);
-  EXPECT_EQ(framework_.last.texts[0], Wide(u"10.0.0.5"));
-  ASSERT_NE(framework_.last.handler, nullptr);
-  EXPECT_EQ(framework_.last.pointer, static_cast<void*>(&receiver));
+  EXPECT_EQ(framework_.last_target, Wide(u"10.0.0.5"));
+  ASSERT_NE(framework_.last_handler, nullptr);
+  EXPECT_EQ(framework_.last_context, static_cast<void*>(&receiver));
 }
 
 TEST_F(RegisterNotificationsTest, SecondRegistrationReusesTheNotifier) {
   Receiver receiver;
   handle_->RegisterNotifications("a", &receiver);
-  IqvSysNotificationHandler* notifier = framework_.last.handler;
+  IqvSysNotificationHandler* notifier = framework_.last_handler;
   handle_->RegisterNotifications("b", &receiver);
-  EXPECT_EQ(framework_.last.handler, notifier);
+  EXPECT_EQ(framework_.last_handler, notifier);
 }
 
 TEST_F(RegisterNotificationsTest, FailureThrowsAtLine316) {
@@ -152,10 +149,9 @@ TEST_F(UnregisterNotificationsTest, PassesNullNotifierAndContext) {
   Receiver receiver;
   handle_->RegisterNotifications("a", &receiver);
   handle_->UnregisterNotifications("a");
-  EXPECT_EQ(framework_.last.slot, 8);
-  EXPECT_EQ(framework_.last.texts[0], Wide(u"a"));
-  EXPECT_EQ(framework_.last.handler, nullptr);
-  EXPECT_EQ(framework_.last.pointer, nullptr);
+  EXPECT_EQ(framework_.last_target, Wide(u"a"));
+  EXPECT_EQ(framework_.kept_handler.Get(), nullptr);
+  EXPECT_EQ(framework_.last_context, nullptr);
 }
 
 // Never throws: neither for a library failure nor for a target it cannot convert.

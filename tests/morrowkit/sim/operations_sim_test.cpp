@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "../support.h"
@@ -85,12 +86,23 @@ TEST_F(OperationsSimTest, ReservationConflictCarriesTheLibrarysText) {
   EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, 502));
 }
 
+// A library without the newer interfaces: the query's failure at the operation's line.
 TEST_F(OperationsSimTest, RefusedQueryThrowsAtTheOperationsLine) {
-  Fail("QueryInterface", platform::kE_NOINTERFACE, 1);
-  const Thrown thrown = Catch([&] { handle_->ExportConfiguration(); });
-  EXPECT_EQ(thrown.code, platform::kE_NOINTERFACE);
-  EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, 572));
-  EXPECT_EQ(kelsimCallCount("ExportConfiguration"), 0u);
+  const std::pair<std::function<void()>, int> operations[] = {
+      {[&] { handle_->GetLicenseState(); }, 526},     {[&] { handle_->ImportConfiguration(); }, 543},
+      {[&] { handle_->ExportConfiguration(); }, 572}, {[&] { handle_->FindAllHardware(); }, 583},
+      {[&] { handle_->GetDiagnosticReport(); }, 601},
+  };
+  for (const auto& [call, line] : operations) {
+    Fail("QueryInterface", platform::kE_NOINTERFACE, 1);
+    const Thrown thrown = Catch(call);
+    EXPECT_EQ(thrown.code, platform::kE_NOINTERFACE);
+    EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, line));
+  }
+  for (const char* method :
+       {"GetLicenseState", "ImportConfiguration", "ExportConfiguration", "FindAllHardware", "GetReport"}) {
+    EXPECT_EQ(kelsimCallCount(method), 0u) << method;
+  }
 }
 
 // Records and lists.
