@@ -1,7 +1,6 @@
 #include "morrowkit/framework/framework_handle.h"
 
 #include <limits>
-#include <utility>
 
 #include "morrowkit/check_result.h"
 #include "morrowkit/framework/cqv_notification_handler.h"
