@@ -1,0 +1,121 @@
+#include <algorithm>
+#include <string>
+
+#include "kelsim.h"
+#include "road.h"
+#include "ztrtsim.h"
+
+namespace road {
+namespace {
+
+const char kDescription[] = R"({"targets": {"": {"records": [
+  {"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"},
+  {"status": 1, "modelCode": "0x78C7", "sourceNames": ["kelsyscfg"], "sourceResourceName": "system"}]}}})";
+
+const Names kNames = {"Dev1", "sync://localhost/system"};
+
+std::string AddDevice(const std::string& name) {
+  return R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": ")" + name + R"("}]})";
+}
+
+class LibraryFaultTest : public RoadTest {
+ protected:
+  void SetUp() override {
+    RoadTest::SetUp();
+    Load(kDescription);
+  }
+
+  static void FailOnce(const char* operation) {
+    char error[256] = "";
+    ASSERT_EQ(kelsimSetFailure(operation, 1, kEFail, error, sizeof error), 0) << error;
+  }
+
+  // Nothing is re-sent and no refresh starts, however often the host asks.
+  static void ExpectQuiet(std::uint32_t ref) {
+    const std::uint64_t finds = kelsimCallCount("FindHardware");
+    for (int i = 0; i < 20; ++i) {
+      hostbind::UHandle slot = nullptr;
+      ASSERT_EQ(Call(ref, &slot), kUnchanged);
+      ASSERT_EQ(slot, nullptr);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(kelsimCallCount("FindHardware"), finds);
+  }
+};
+
+// A refresh the library fails leaves the host with its list: unchanged,
+// never re-sent, until the next change of the target is notified.
+TEST_F(LibraryFaultTest, FailedRefreshKeepsTheListUntilAChangeIsNotified) {
+  PollFor(1, kNames);
+  Names expected = kNames;
+  for (const char* operation : {"FindHardware", "Next", "GetInt32", "GetUInt32", "HasProperty", "GetString"}) {
+    SCOPED_TRACE(operation);
+    const std::uint64_t failures = kelsimFailureCount();
+    FailOnce(operation);
+    hostbind::UHandle slot = nullptr;
+    ASSERT_EQ(Call(1, &slot, 1), kPending);
+    ASSERT_TRUE(WaitFor([&] { return kelsimFailureCount() > failures; }));
+    if (std::string(operation) == "HasProperty") {
+      // An unanswered presence test reads as absent: the first record is skipped, not the refresh.
+      PollFor(1, Names(expected.begin() + 1, expected.end()));
+    } else {
+      ExpectQuiet(1);
+    }
+    const std::string added = std::string("New") + operation;
+    ApplyChange("", AddDevice(added));
+    expected.insert(std::upper_bound(expected.begin(), expected.end(), added), added);
+    PollFor(1, expected);
+  }
+}
+
+// A first refresh that fails still leaves the new cache current: the host is
+// given its empty list, and the names follow with the next notified change.
+TEST_F(LibraryFaultTest, FailedFirstRefreshDeliversAnEmptyList) {
+  FailOnce("FindHardware");
+  EXPECT_EQ(NextList(1), Names{});
+  ExpectQuiet(1);
+  ASSERT_EQ(kelsimHasHandler(""), 1);
+  ApplyChange("", AddDevice("Dev2"));
+  PollFor(1, Names{"Dev1", "Dev2", "sync://localhost/system"});
+}
+
+// Without a framework nothing is registered, so changes go unheard until the
+// host forces a refresh, which makes the framework and registers.
+TEST_F(LibraryFaultTest, NoFrameworkHearsNoChangeUntilForced) {
+  FailOnce("kelsysInstantiateFramework2");
+  EXPECT_EQ(NextList(1), Names{});
+  EXPECT_EQ(kelsimHasHandler(""), 0);
+  ApplyChange("", AddDevice("Dev2"));
+  EXPECT_EQ(kelsimDroppedNotifications(), 1u);
+  ExpectQuiet(1);
+
+  hostbind::UHandle slot = nullptr;
+  ASSERT_EQ(Call(1, &slot, 1), kPending);
+  const Names withDev2 = {"Dev1", "Dev2", "sync://localhost/system"};
+  PollFor(1, withDev2);
+  EXPECT_EQ(kelsimHasHandler(""), 1);
+  ApplyChange("", AddDevice("Dev3"));
+  PollFor(1, Names{"Dev1", "Dev2", "Dev3", "sync://localhost/system"});
+}
+
+// A registration that failed is not tried again: the cache keeps its
+// framework and refreshes only when the host forces it.
+TEST_F(LibraryFaultTest, FailedRegistrationIsNotRetried) {
+  FailOnce("SetNotificationHandler");
+  EXPECT_EQ(NextList(1), Names{});
+  hostbind::UHandle slot = nullptr;
+  ASSERT_EQ(Call(1, &slot, 1), kPending);
+  PollFor(1, kNames);
+  EXPECT_EQ(kelsimHasHandler(""), 0);
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 1u);
+  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 1u);
+
+  ApplyChange("", AddDevice("Dev2"));
+  EXPECT_EQ(kelsimDroppedNotifications(), 1u);
+  ExpectQuiet(1);
+  ASSERT_EQ(Call(1, &slot, 1), kPending);
+  PollFor(1, Names{"Dev1", "Dev2", "sync://localhost/system"});
+}
+
+}  // namespace
+}  // namespace road

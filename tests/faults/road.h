@@ -1,0 +1,64 @@
+#pragma once
+// The whole road for fault and hostile-input tests: the plug-in loaded as the
+// host loads it, the simulated engine and library behind it.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hostbind/host_types.h"
+#include "plugin.h"
+
+namespace road {
+
+using Names = std::vector<std::string>;
+
+constexpr std::int32_t kWritten = 0, kUnchanged = 1, kPending = 2, kNoMemory = 6, kFailure = 7;
+constexpr std::int32_t kEFail = static_cast<std::int32_t>(0x80004005u);
+constexpr auto kPatience = std::chrono::seconds(30);
+// Every test releases these references when it ends.
+constexpr std::uint32_t kLastRef = 16;
+
+// Loaded once for the whole run: unloading while a refresh worker ends would pull its code away.
+integration::Plugin& ThePlugin();
+
+// The name attribute of element `index`, of any length; false when the element has none.
+bool NameAt(const void* list, std::int32_t index, std::string& name);
+// The names of a written list, checking its block size, flags and fixed elements on the way.
+Names DecodeList(const void* list);
+
+template <class Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds patience = kPatience) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+// Starts from an empty engine and library, reference 1 on the local target;
+// ends only when the library holds no object and the host no handle.
+class RoadTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static void Load(const std::string& description);
+  static void ApplyChange(const std::string& target, const std::string& change);
+  static void SetUrl(std::uint32_t ref, const std::string& url);
+  static std::int32_t Call(std::uint32_t ref, hostbind::UHandle* slot, std::int32_t force = 0);
+  // Calls as the host does while the answer is pending; the slot holds what the last call wrote.
+  static std::int32_t CallUntilSettled(std::uint32_t ref, hostbind::UHandle* slot);
+  // Calls until a list is written and returns its names; the list is disposed of.
+  static Names NextList(std::uint32_t ref);
+  // Calls until a list equal to `expected` arrives; lists on the way are disposed of.
+  static void PollFor(std::uint32_t ref, const Names& expected);
+  // Waits until the refreshes the library has seen so far have ended.
+  static void WaitForRefreshes();
+};
+
+}  // namespace road
