@@ -23,9 +23,10 @@ extern "C" {
    outstanding references are not counters: clients still hold them. */
 void kelsimReset(void);
 
-/* Ends the delivery thread and releases every handler, keeping the model.
-   Call it before unloading the library: an unload without it leaves a
-   started delivery thread parked for good. */
+/* Drops the delivery queue, waits for a running callback, ends the delivery
+   thread and releases every handler, keeping the model. Unloading the
+   library does the same without joining the thread (it runs only while
+   notifications are pending), giving a running callback a second to end. */
 void kelsimShutdown(void);
 
 /* Replace the whole model by a hardware description. A rejected

@@ -1,9 +1,11 @@
 #include "library.h"
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 
 #include "json_reader.h"
+#include "ref_count.h"
 #include "text_convert.h"
 
 namespace kelmorrow {
@@ -13,15 +15,50 @@ void AppendNew(std::vector<platform::WideString>& names, const platform::WideStr
   if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
 }
 
+std::atomic<Library*> g_library{nullptr};
+
 struct UnloadGuard {
-  ~UnloadGuard() { Library::Instance().Unload(); }
+  ~UnloadGuard() { Library::Unload(); }
 } g_unloadGuard;
 
 }  // namespace
 
 Library& Library::Instance() {
-  static Library* library = new Library;
+  Library* library = g_library.load();
+  if (library == nullptr) {
+    auto* created = new Library;
+    if (g_library.compare_exchange_strong(library, created)) {
+      library = created;
+    } else {
+      delete created;
+    }
+  }
   return *library;
+}
+
+void Library::Unload() {
+  Library* library = g_library.load();
+  if (library == nullptr) return;
+  // A parked delivery thread, or a caller still holding one of the library's
+  // objects, may touch the state at any time: it then stays for good.
+  if (library->notifier_.Abandon() && RefCount::LiveObjects() == 0 && g_library.exchange(nullptr) == library) {
+    delete library;
+  }
+}
+
+void Library::AddBag(const morrowkit::IqvSysPropertyBag* bag) {
+  std::lock_guard<std::mutex> lock(bagsMutex_);
+  bags_.insert(bag);
+}
+
+void Library::RemoveBag(const morrowkit::IqvSysPropertyBag* bag) {
+  std::lock_guard<std::mutex> lock(bagsMutex_);
+  bags_.erase(bag);
+}
+
+bool Library::IsBag(const morrowkit::IqvSysPropertyBag* bag) {
+  std::lock_guard<std::mutex> lock(bagsMutex_);
+  return bags_.count(bag) != 0;
 }
 
 void Library::Load(Model model) {
@@ -86,6 +123,5 @@ void Library::Reset() {
 
 void Library::Shutdown() { notifier_.Stop(); }
 
-void Library::Unload() { notifier_.Abandon(); }
 
 }  // namespace kelmorrow

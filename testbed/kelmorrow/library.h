@@ -1,10 +1,12 @@
 #pragma once
 // The library's process-wide state: the hardware model and what goes with
-// it under one mutex, the operation controls and the notifier. Never
-// destroyed, so a delivery thread parked at unload never sees it go.
+// it under one mutex, the operation controls, the notifier and the registry
+// of the property bags handed out. Unloading destroys it only when no thread
+// and no object of the library is left that could still reach it.
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,17 +41,26 @@ class Library {
   // Resource names of the records, in order, without repeats.
   static std::vector<platform::WideString> ResourceNames(const std::vector<RecordPtr>& records);
 
+  // Property bags register themselves, so that a pointer from a caller can be
+  // checked before it is used.
+  void AddBag(const morrowkit::IqvSysPropertyBag* bag);
+  void RemoveBag(const morrowkit::IqvSysPropertyBag* bag);
+  bool IsBag(const morrowkit::IqvSysPropertyBag* bag);
+
   void Reset();
   void Shutdown();
-  void Unload();
+  static void Unload();
 
  private:
   Library() = default;
+  ~Library() = default;
 
   std::mutex mutex_;
   LibraryState state_;
   OperationControl control_;
   Notifier notifier_;
+  std::mutex bagsMutex_;
+  std::set<const morrowkit::IqvSysPropertyBag*> bags_;
 };
 
 }  // namespace kelmorrow

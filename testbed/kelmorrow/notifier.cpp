@@ -71,21 +71,19 @@ void Notifier::Post(const std::string& target, morrowkit::ChangeKind kind, std::
     return;
   }
   queue_.push_back({target, kind, std::move(names)});
-  if (!started_) {
-    // Only a thread parked by Abandon can be left here.
-    if (thread_.joinable()) thread_.detach();
+  if (!active_) {
+    // A thread that left the queue needs no lock any more.
+    if (thread_.joinable()) thread_.join();
     thread_ = std::thread(&Notifier::Run, this, generation_);
-    started_ = true;
+    active_ = true;
+    ++threadsAlive_;
   }
-  wake_.notify_all();
 }
 
 void Notifier::Run(std::uint64_t generation) {
   t_delivering = true;
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
-    wake_.wait(lock, [&] { return generation_ != generation || !queue_.empty(); });
-    if (generation_ != generation) return;
+  while (generation_ == generation && !queue_.empty()) {
     Notification notification = std::move(queue_.front());
     queue_.pop_front();
     auto found = registrations_.find(notification.target);
@@ -111,6 +109,10 @@ void Notifier::Run(std::uint64_t generation) {
     lastResult_ = result;
     idle_.notify_all();
   }
+  if (generation_ == generation) active_ = false;
+  --threadsAlive_;
+  lastExit_ = std::chrono::steady_clock::now();
+  idle_.notify_all();
 }
 
 bool Notifier::IdleLocked(bool self) const { return queue_.empty() && busy_ == (self ? 1 : 0); }
@@ -135,9 +137,8 @@ void Notifier::Stop() {
     std::lock_guard<std::mutex> lock(mutex_);
     ++generation_;
     queue_.clear();
-    started_ = false;
+    active_ = false;
     thread = std::move(thread_);
-    wake_.notify_all();
     idle_.notify_all();
   }
   if (thread.joinable()) {
@@ -150,24 +151,35 @@ void Notifier::Stop() {
   std::vector<Registration> released;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    // A thread left behind by a Stop from inside a callback may still run one.
+    // A thread let go by a Stop from inside a callback may still run one.
     idle_.wait(lock, [&] { return busy_ == (self ? 1 : 0); });
     released = TakeRegistrationsLocked();
   }
   for (const Registration& registration : released) registration.handler->Release();
 }
 
-void Notifier::Abandon() {
+bool Notifier::Abandon() {
+  using namespace std::chrono;
+  constexpr auto kWayOut = milliseconds(50);
   std::vector<Registration> released;
+  bool threadLeft;
+  steady_clock::duration sinceExit;
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     ++generation_;
     queue_.clear();
-    started_ = false;
+    active_ = false;
+    // A thread killed at process exit never comes back: do not wait for good.
+    idle_.wait_for(lock, seconds(1), [&] { return threadsAlive_ == 0; });
+    threadLeft = threadsAlive_ != 0;
     if (busy_ == 0) released = TakeRegistrationsLocked();
-    idle_.notify_all();
+    if (thread_.joinable()) thread_.detach();
+    sinceExit = steady_clock::now() - lastExit_;
   }
   for (const Registration& registration : released) registration.handler->Release();
+  // A thread that has just ended may still be on its way out of the library's code.
+  if (!threadLeft && sinceExit < kWayOut) std::this_thread::sleep_for(kWayOut - sinceExit);
+  return !threadLeft;
 }
 
 std::uint64_t Notifier::Delivered() const {

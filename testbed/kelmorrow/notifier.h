@@ -1,6 +1,9 @@
 #pragma once
 // Notification handlers per target and the one thread that calls them, fed
-// by a queue. Handlers are called without any lock of the library held.
+// by a queue. The thread runs only while there is something to deliver, so
+// that an idle library can be unloaded without a thread of its own inside.
+// Handlers are called without any lock of the library held.
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -28,12 +31,12 @@ class Notifier {
   bool WaitIdle(std::uint32_t timeoutMs);
 
   // Drops the queue, waits for a running callback, ends the thread and
-  // releases every handler. Posting afterwards starts a new thread.
+  // releases every handler.
   void Stop();
-  // For unloading, where joining a thread may deadlock: drops the queue and
-  // releases the handlers when no callback runs, but leaves the thread parked
-  // on its queue, never to be woken.
-  void Abandon();
+  // For unloading, where joining may deadlock on the loader's lock: drops the
+  // queue, gives a running callback a second to end, releases the handlers
+  // and lets the thread go without joining it. True when no thread is left.
+  bool Abandon();
 
   std::uint64_t Delivered() const;
   std::uint64_t Dropped() const;
@@ -58,15 +61,16 @@ class Notifier {
   std::vector<Registration> TakeRegistrationsLocked();
 
   mutable std::mutex mutex_;
-  std::condition_variable wake_;
   std::condition_variable idle_;
   std::map<std::string, Registration> registrations_;
   std::deque<Notification> queue_;
   std::map<std::string, int> running_;  // callbacks running, per target
   int busy_ = 0;
-  std::thread thread_;
+  std::thread thread_;            // the last one started; it may have ended
+  bool active_ = false;           // a thread of this generation works the queue
+  int threadsAlive_ = 0;
+  std::chrono::steady_clock::time_point lastExit_;
   std::uint64_t generation_ = 0;  // a thread ends when it no longer matches
-  bool started_ = false;
   std::uint64_t delivered_ = 0;
   std::uint64_t dropped_ = 0;
   HRESULT lastResult_ = 0;

@@ -2,7 +2,6 @@
 
 #include <iterator>
 #include <mutex>
-#include <set>
 #include <utility>
 
 #include "operation.h"
@@ -11,12 +10,6 @@ namespace kelmorrow {
 namespace {
 
 using morrowkit::PropertyType;
-
-std::mutex g_bagsMutex;
-std::set<const morrowkit::IqvSysPropertyBag*>& Bags() {
-  static auto* bags = new std::set<const morrowkit::IqvSysPropertyBag*>;
-  return *bags;
-}
 
 Property Stored(PropertyType type) {
   Property property;
@@ -35,19 +28,12 @@ Property StoredInteger(PropertyType type, std::int64_t value) {
 
 PropertyBag* PropertyBag::Create(RecordPtr record) { return new PropertyBag(std::move(record)); }
 
-PropertyBag::PropertyBag(RecordPtr record) : record_(std::move(record)) {
-  std::lock_guard<std::mutex> lock(g_bagsMutex);
-  Bags().insert(this);
-}
+PropertyBag::PropertyBag(RecordPtr record) : record_(std::move(record)) { Library::Instance().AddBag(this); }
 
-PropertyBag::~PropertyBag() {
-  std::lock_guard<std::mutex> lock(g_bagsMutex);
-  Bags().erase(this);
-}
+PropertyBag::~PropertyBag() { Library::Instance().RemoveBag(this); }
 
 PropertyBag* PropertyBag::Find(morrowkit::IqvSysPropertyBag* bag) {
-  std::lock_guard<std::mutex> lock(g_bagsMutex);
-  return Bags().count(bag) != 0 ? static_cast<PropertyBag*>(bag) : nullptr;
+  return Library::Instance().IsBag(bag) ? static_cast<PropertyBag*>(bag) : nullptr;
 }
 
 HRESULT PropertyBag::QueryInterface(const morrowkit::Iid& iid, void** object) {
