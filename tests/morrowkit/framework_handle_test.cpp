@@ -79,11 +79,17 @@ TEST_F(FindHardwareTest, EmptyEnumeratorGivesNoRecords) {
   EXPECT_EQ(records.references, 0u);
 }
 
-TEST_F(FindHardwareTest, FailingNextEndsTheWalkSilently) {
-  FakeRecordEnum records({});
+// A walk that ends on a failure would pass off part of the list as the whole.
+TEST_F(FindHardwareTest, FailingNextThrowsAtLine216) {
+  FakePropertyBag first;
+  FakeRecordEnum records({&first});
   records.end_result = platform::kE_FAIL;
   framework_.out_records = &records;
-  EXPECT_TRUE(handle_->FindHardware("").empty());
+  const Thrown thrown = Catch([&] { handle_->FindHardware(""); });
+  EXPECT_EQ(thrown.code, platform::kE_FAIL);
+  EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, 216));
+  EXPECT_EQ(first.references, 0u);
+  EXPECT_EQ(records.references, 0u);
 }
 
 // Items that are no property bag are skipped; the rest keep their order.

@@ -14,7 +14,7 @@ HRESULT CqvNotificationHandler::OnConfigurationChanged(void* context, std::uint3
   if (context == nullptr) return platform::kS_FALSE;
   if (names == nullptr) return platform::kE_POINTER;
   try {
-    const std::vector<std::string> collected = ReadTexts(names);
+    const std::vector<std::string> collected = ReadTexts(names, nullptr);
     static_cast<FrameworkNotificationHandler*>(context)->OnNotification(kind, collected);
     return platform::kS_OK;
   } catch (const HResultException& e) {

@@ -64,7 +64,7 @@ std::vector<BagHandle> FrameworkHandle<BagHandle>::FindHardware(const std::strin
   const platform::WideString wide_target = ToLibraryText(target);
   ComPtr<IqvSysEnumUnknown> records;
   CheckResult(framework_->FindHardware(wide_target.c_str(), records.Put()), At(216));
-  return ToHandles<BagHandle>(ReadPropertyBags(records.Get()));
+  return ToHandles<BagHandle>(ReadPropertyBags(records.Get(), At(216)));
 }
 
 template <class BagHandle>
@@ -73,7 +73,7 @@ std::vector<BagHandle> FrameworkHandle<BagHandle>::FindHardwareByModel(const std
   const platform::WideString wide_target = ToLibraryText(target);
   ComPtr<IqvSysEnumUnknown> records;
   CheckResult(framework_->FindHardwareByModel(wide_target.c_str(), model_code, nullptr, records.Put()), At(233));
-  return ToHandles<BagHandle>(ReadPropertyBags(records.Get()));
+  return ToHandles<BagHandle>(ReadPropertyBags(records.Get(), At(233)));
 }
 
 template <class BagHandle>
@@ -81,7 +81,8 @@ std::vector<std::string> FrameworkHandle<BagHandle>::GetSourceNames(const std::s
   const platform::WideString wide_target = ToLibraryText(target);
   ComPtr<IqvSysEnumString> names;
   CheckResult(framework_->GetSourceNames(wide_target.c_str(), names.Put()), At(247));
-  return ReadTexts(names.Get());
+  const ErrorLocation location = At(247);
+  return ReadTexts(names.Get(), &location);
 }
 
 template <class BagHandle>
@@ -97,7 +98,7 @@ std::vector<ComPtr<IUnknown>> FrameworkHandle<BagHandle>::GetComponents(const st
   const platform::WideString wide_target = ToLibraryText(target);
   ComPtr<IqvSysEnumUnknown> components;
   CheckResult(framework_->GetComponents(wide_target.c_str(), components.Put()), At(289));
-  return ReadItems(components.Get());
+  return ReadItems(components.Get(), At(289));
 }
 
 template <class BagHandle>
@@ -298,7 +299,7 @@ std::vector<BagHandle> FrameworkHandle<BagHandle>::FindAllHardware() {
   const ComPtr<IqvSysFramework3> framework3 = Query<IqvSysFramework3>(*framework_.Get(), kIID_IqvSysFramework3, At(583));
   ComPtr<IqvSysEnumUnknown> records;
   CheckResult(framework3->FindAllHardware(records.Put()), At(583));
-  return ToHandles<BagHandle>(ReadPropertyBags(records.Get()));
+  return ToHandles<BagHandle>(ReadPropertyBags(records.Get(), At(583)));
 }
 
 template <class BagHandle>

@@ -53,9 +53,11 @@ TEST_F(SimTest, FindHardwareFailureThrowsAtLine216) {
   EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, 216));
 }
 
-TEST_F(SimTest, FailingNextEndsTheWalkSilently) {
+TEST_F(SimTest, FailingNextFailsTheWholeWalk) {
   Fail("Next", platform::kE_FAIL, 2);
-  EXPECT_EQ(handle_->FindHardware("").size(), 1u);
+  const Thrown thrown = Catch([&] { handle_->FindHardware(""); });
+  EXPECT_EQ(thrown.code, platform::kE_FAIL);
+  EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, 216));
 }
 
 // Property reads.
