@@ -1,3 +1,5 @@
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "test_support.h"
@@ -216,6 +218,26 @@ TEST_F(DescriptionTest, ExportLoadsBackIntoTheSameModel) {
   std::string first = Export();
   ASSERT_EQ(kelsimLoadText(first.c_str(), "export.json", error, sizeof error), 0) << error;
   EXPECT_EQ(Export(), first);
+}
+
+std::string ReadFile(const char* path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// The format page shows the sample file as it is.
+TEST(HardwareDescriptionPage, ShowsTheFullSampleUnchanged) {
+  std::string page = ReadFile(KELMORROW_DOCS "/hardware-description.md");
+  std::size_t section = page.find("## Full example");
+  ASSERT_NE(section, std::string::npos);
+  std::size_t start = page.find("```json\n", section);
+  ASSERT_NE(start, std::string::npos);
+  start += 8;
+  std::size_t end = page.find("```", start);
+  ASSERT_NE(end, std::string::npos);
+  EXPECT_EQ(page.substr(start, end - start), ReadFile(KELMORROW_SAMPLES "/hardware-full.json"));
 }
 
 }  // namespace
