@@ -48,6 +48,7 @@ class HostFaultTest : public RoadTest {
  protected:
   void SetUp() override {
     RoadTest::SetUp();
+    if (HasFatalFailure()) return;
     Load(kDescription);
     PollFor(1, kNames);
   }

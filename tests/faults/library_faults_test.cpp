@@ -22,6 +22,7 @@ class LibraryFaultTest : public RoadTest {
  protected:
   void SetUp() override {
     RoadTest::SetUp();
+    if (HasFatalFailure()) return;
     Load(kDescription);
   }
 

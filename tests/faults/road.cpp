@@ -56,6 +56,7 @@ void RoadTest::SetUp() {
 }
 
 void RoadTest::TearDown() {
+  if (!ThePlugin().Loaded()) return;
   for (std::uint32_t ref = 1; ref <= kLastRef; ++ref) ThePlugin().ReleasingAppRef(ref);
   EXPECT_TRUE(WaitFor([] { return kelsimLiveObjects() == 0; })) << kelsimLiveObjects() << " library objects left";
   EXPECT_EQ(ztrtsimLiveHandles(), 0);
