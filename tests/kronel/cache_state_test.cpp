@@ -47,6 +47,8 @@ TEST_F(CacheTest, ConnectsAndRegistersOnceAndUnregistersAtTheEnd) {
   EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 1u);
   EXPECT_EQ(kelsimHasHandler(""), 1);
   cache.reset();
+  // The worker lets go of its share just after it ends.
+  ASSERT_TRUE(WaitForNoLiveObjects());
   EXPECT_EQ(kelsimHasHandler(""), 0);
   EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 2u);
 }
