@@ -6,7 +6,9 @@
    write a NUL-terminated message into `error` (cut to `errorSize` bytes;
    `error` may be null). Texts are UTF-8. Operations are named by their
    method name ("FindHardware", "Next", "GetString", "QueryInterface",
-   "kelsysInstantiateFramework2", ...). */
+   "kelsysInstantiateFramework2", ...); "Next", "Skip", "Reset" and "Clone"
+   cover both enumerators. AddRef and Release are no operations: they can
+   neither fail nor wait, and the object counts below account for them. */
 #ifndef KELMORROW_KELSIM_H
 #define KELMORROW_KELSIM_H
 

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <future>
 #include <string>
@@ -148,6 +149,39 @@ TEST_F(NotificationTest, RefreshTargetNotifiesAndWaitsForDelivery) {
   EXPECT_EQ(framework_->RefreshTarget(W(u"gone.lab").c_str(), 0), kE_ElementNotFound);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(Unregister(), 0);
+}
+
+// Host threads, client workers and the delivery thread all at once.
+TEST_F(NotificationTest, ReadersChangesAndRegistrationsRunConcurrently) {
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < 3; ++i) {
+    readers.emplace_back([&] {
+      auto framework = Framework();
+      while (!stop) {
+        for (auto& record : Records(u"rt.lab")) {
+          BSTR name = nullptr;
+          if (record->GetString(0x101F000, &name) == 0) Take(name);
+        }
+      }
+    });
+  }
+  std::thread registrar([&] {
+    while (!stop) {
+      Register();
+      Unregister();
+    }
+  });
+  for (int i = 0; i < 200; ++i) {
+    Change("rt.lab", i % 2 == 0 ? R"({"add": [{"resourceName": "C"}]})" : R"({"remove": ["C"]})");
+  }
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  stop = true;
+  for (auto& reader : readers) reader.join();
+  registrar.join();
+  EXPECT_EQ(handler_.calls().size(), kelsimDeliveredNotifications());
+  EXPECT_EQ(kelsimDeliveredNotifications() + kelsimDroppedNotifications(), 200u);
+  EXPECT_EQ(handler_.refs(), 0);
 }
 
 }  // namespace
