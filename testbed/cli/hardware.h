@@ -1,0 +1,52 @@
+#pragma once
+// The tool's own copy of the hardware that the simulated library serves: the
+// same records, read by the library's own description loader, each with the
+// place it came from, kept in step with the changes a script applies.
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "description_loader.h"
+#include "json_value.h"
+
+namespace kronel_names {
+
+struct SourcedRecord {
+  kelmorrow::RecordPtr record;
+  std::string where;  // "file:line:column"
+};
+
+struct TargetHardware {
+  std::vector<SourcedRecord> records;
+  std::optional<HRESULT> findHardwareFailure;
+  bool findHardwareNull = false;
+  bool enabled = true;
+};
+
+std::string Where(const std::string& source, kelmorrow::json::Position position);
+
+class Hardware {
+ public:
+  // Throws kelmorrow::DescriptionError ("source:line:column: message").
+  Hardware(std::string_view text, std::string source);
+
+  const std::string& source() const { return source_; }
+  // In the order the description names them.
+  const std::vector<std::string>& describedTargets() const { return order_; }
+  // A target the description does not name has no records.
+  TargetHardware Target(const std::string& name) const;
+
+  // `records` is the JSON array the change's records were read from, for
+  // their places; ignored for a removal.
+  void Apply(const std::string& target, const kelmorrow::Change& change, const kelmorrow::json::Value& records,
+             const std::string& source);
+
+ private:
+  std::string source_;
+  std::vector<std::string> order_;
+  std::map<std::string, TargetHardware> targets_;
+};
+
+}  // namespace kronel_names

@@ -1,0 +1,56 @@
+#pragma once
+// A run against the plug-in: every target's first list, then, with a change
+// script, each new list as the changes reach it.
+#include <chrono>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "change_script.h"
+#include "hardware.h"
+#include "plugin_host.h"
+#include "report.h"
+
+namespace kronel_names {
+
+class Session {
+ public:
+  Session(PluginHost& host, Hardware& hardware, Report& report, const std::vector<std::string>& targets);
+
+  // Asks every target until its list has arrived and the library has gone
+  // quiet. False when the plug-in failed a target.
+  bool ListAll();
+  // Replays the script. False when the plug-in failed a target.
+  bool Watch(const ChangeScript& script);
+  // Releases every application reference and waits for the library to let
+  // go of everything. False when it does not.
+  bool Close();
+
+  bool interrupted() const { return interrupted_; }
+
+ private:
+  struct Watched {
+    TargetListing listing;
+    bool failed = false;
+    std::map<std::string, NameOrigin> origins;  // every name a rule has given so far
+  };
+
+  enum class Outcome { kQuiet, kPending, kList, kFailed };
+
+  // One call for the target; a new list replaces the listing's names and
+  // leaves the ones before it in `previous`.
+  Outcome Ask(Watched& watched, std::vector<std::string>& previous);
+  // Explains the target's records as they stand and names the origins of the listed names.
+  void Explain(Watched& watched);
+  void Apply(const Step& step, const std::string& source);
+
+  PluginHost& host_;
+  Hardware& hardware_;
+  Report& report_;
+  std::vector<Watched> watched_;
+  bool interrupted_ = false;
+  std::set<std::string> slowed_;
+};
+
+}  // namespace kronel_names
