@@ -1,0 +1,70 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/tool_run.h"
+
+namespace cli_test {
+namespace {
+
+using ::testing::HasSubstr;
+
+// Bad input ends the run with one message and exit code 2, before any output.
+void ExpectRejected(const std::vector<std::string>& arguments, const std::string& message) {
+  SCOPED_TRACE(message);
+  const ToolRun run = RunTool(arguments);
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "kronel-names: " + message + "\n");
+}
+
+TEST(BadInput, HardwareDescriptions) {
+  InputFile malformed("malformed.json", "{\"targets\": {\"\": {\"records\": [\n  {\"status\": 1,, }]}}}");
+  InputFile unknown("unknown.json", "{\"targets\": {\"\": {\"records\": [\n  {\"status\": 1, \"modelcode\": 5}]}}}");
+  InputFile wrongType("type.json", "{\"targets\": {\"\": {\"records\": [\n  {\"status\": true}]}}}");
+  const std::string missing = malformed.path() + ".missing";
+
+  ExpectRejected({"--hardware", missing}, missing + ": cannot be opened");
+  ExpectRejected({"--hardware", malformed.path()}, malformed.path() + ":2:16: expected a string key, found ','");
+  const ToolRun run = RunTool({"--hardware", unknown.path()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_THAT(run.err, HasSubstr(unknown.path() + ":2:17: unknown key \"modelcode\" in a record"));
+  ExpectRejected({"--hardware", wrongType.path()}, wrongType.path() + ":2:14: expected an int32 for \"status\"");
+}
+
+TEST(BadInput, ChangeScripts) {
+  InputFile malformed("malformed.json", "{\"steps\": [\n  {\"at\": 1,]}");
+  InputFile unknownKey("key.json", "{\"steps\": [\n  {\"at\": 1, \"ad\": []}]}");
+  InputFile wrongType("type.json", "{\"steps\": [\n  {\"at\": \"soon\", \"remove\": [\"Dev1\"]}]}");
+  InputFile badRecord("record.json",
+                      "{\"steps\": [\n  {\"at\": 1, \"add\": [{\"status\": 1, \"resourceNam\": \"X\"}]}]}");
+  InputFile operation("operation.json", "{\"steps\": [\n  {\"at\": 1, \"fail\": \"FindHardwar\"}]}");
+  InputFile twice("twice.json", "{\"steps\": [\n  {\"at\": 1, \"remove\": [\"Dev1\"]},\n"
+                                "  {\"at\": 2, \"remove\": [\"Dev1\"]}]}");
+
+  ExpectRejected({"--watch", malformed.path()}, malformed.path() + ":2:12: expected a string key, found ']'");
+  for (const InputFile* file : {&unknownKey, &badRecord, &operation}) {
+    const ToolRun run = RunTool({"--watch", file->path()});
+    EXPECT_EQ(run.exitCode, 2) << file->path();
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, HasSubstr(file->path() + ":2:"));
+  }
+  ExpectRejected({"--watch", wrongType.path()}, wrongType.path() + ":2:10: expected a number for \"at\", found a string");
+  // The second removal finds nothing left to remove.
+  ExpectRejected({"--watch", twice.path()}, twice.path() + ":3:24: no record named \"Dev1\" on the target \"\"");
+}
+
+TEST(BadInput, Usage) {
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--bogus"}, {"--hardware"}, {"stray"}}) {
+    const ToolRun run = RunTool(arguments);
+    EXPECT_EQ(run.exitCode, 2) << arguments.front();
+    EXPECT_EQ(run.out, "");
+    EXPECT_THAT(run.err, HasSubstr("\nTry 'kronel-names --help'.\n"));
+  }
+}
+
+}  // namespace
+}  // namespace cli_test
