@@ -135,7 +135,7 @@ const char kTrickyDescription[] = R"({"targets": {
 TEST(Listing, ExplanationsAgreeWithWhatThePluginDelivered) {
   InputFile tricky("tricky.json", kTrickyDescription);
   std::vector<json> documents;
-  for (const std::string& hardware : {tricky.path(), std::string(KRONEL_SAMPLES "/hardware-full.json")}) {
+  for (const std::string& hardware : {tricky.path(), std::string(KRONEL_SOURCE "/testbed/samples/hardware-full.json")}) {
     const ToolRun run = RunTool({"--json", "--explain", "--hardware", hardware});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     documents.push_back(json::parse(run.out));
