@@ -1,0 +1,262 @@
+#include "figures_table.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kronel_bench {
+namespace {
+
+using Run = benchmark::BenchmarkReporter::Run;
+
+struct Row {
+  std::string figure, value, baseline, ratio, goal, met;
+};
+
+std::string Format(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string Time(double ns) {
+  if (ns < 1e3) return Format("%.1f ns", ns);
+  if (ns < 1e6) return Format("%.2f us", ns / 1e3);
+  if (ns < 1e9) return Format("%.2f ms", ns / 1e6);
+  return Format("%.2f s", ns / 1e9);
+}
+
+std::string Times(double ratio) { return Format(ratio < 10 ? "%.2fx" : "%.0fx", ratio); }
+
+class Table {
+ public:
+  Table(const std::map<std::string, Run>& runs, bool judge) : runs_(runs), judge_(judge) {}
+
+  // The run, or null after adding a row that names the error.
+  const Run* Find(const std::string& key, const std::string& figure) {
+    auto found = runs_.find(key);
+    if (found == runs_.end()) {
+      Add({figure, "did not run", "", "", "", "ERROR"});
+      complete_ = false;
+      return nullptr;
+    }
+    if (found->second.error_occurred) {
+      Add({figure, "error: " + found->second.error_message, "", "", "", "ERROR"});
+      complete_ = false;
+      return nullptr;
+    }
+    return &found->second;
+  }
+
+  static double Nanoseconds(const Run& run) {
+    return run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e9;
+  }
+  static double Counter(const Run& run, const char* name) {
+    auto found = run.counters.find(name);
+    return found == run.counters.end() ? 0.0 : found->second.value;
+  }
+
+  std::string Met(bool met) {
+    if (!judge_) return "-";
+    ++goals_;
+    if (met) ++met_;
+    return met ? "yes" : "NO";
+  }
+
+  void Add(Row row) { rows_.push_back(std::move(row)); }
+  bool Complete() const { return complete_; }
+
+  void Print(std::ostream& out) const {
+    const Row header{"figure", "value", "baseline (same run)", "ratio", "goal", "met"};
+    std::vector<std::size_t> width(6, 0);
+    auto widen = [&](const Row& row) {
+      const std::string* cells[] = {&row.figure, &row.value, &row.baseline, &row.ratio, &row.goal, &row.met};
+      for (std::size_t i = 0; i < 6; ++i) width[i] = std::max(width[i], cells[i]->size());
+    };
+    widen(header);
+    for (const Row& row : rows_) widen(row);
+    auto line = [&](const Row& row) {
+      const std::string* cells[] = {&row.figure, &row.value, &row.baseline, &row.ratio, &row.goal, &row.met};
+      std::string text = "|";
+      for (std::size_t i = 0; i < 6; ++i) {
+        text += " " + *cells[i] + std::string(width[i] - cells[i]->size(), ' ') + " |";
+      }
+      out << text << "\n";
+    };
+    line(header);
+    Row rule;
+    std::string* cells[] = {&rule.figure, &rule.value, &rule.baseline, &rule.ratio, &rule.goal, &rule.met};
+    for (std::size_t i = 0; i < 6; ++i) *cells[i] = std::string(width[i], '-');
+    line(rule);
+    for (const Row& row : rows_) line(row);
+    if (judge_) {
+      out << met_ << " of " << goals_ << " goals met\n";
+    } else {
+      out << "smoke run: short and small, goals not judged\n";
+    }
+  }
+
+ private:
+  const std::map<std::string, Run>& runs_;
+  bool judge_;
+  bool complete_ = true;
+  int goals_ = 0, met_ = 0;
+  std::vector<Row> rows_;
+};
+
+void Unchanged(Table& table) {
+  const Run* bare = table.Find("BM_UnchangedBare", "bare: lock, set insert, hash look-up, indirect call");
+  const Run* named = table.Find("BM_GetIOControlNamesUnchanged", "GetIOControlNames answering 1");
+  const Run* searched = table.Find("BM_GetIOControlNamesUnchangedSearched", "GetIOControlNames answering 1");
+  if (bare == nullptr) return;
+  const double base = Table::Nanoseconds(*bare);
+  if (named != nullptr) {
+    const double ratio = Table::Nanoseconds(*named) / base;
+    table.Add({"GetIOControlNames answering 1, per call (host module set)", Time(Table::Nanoseconds(*named)),
+               Time(base) + " bare lock+insert+find+call", Times(ratio), "<= 3x", table.Met(ratio <= 3)});
+  }
+  if (searched != nullptr) {
+    const double ratio = Table::Nanoseconds(*searched) / base;
+    table.Add({"  same, host module searched (no SetZTRTModule)", Time(Table::Nanoseconds(*searched)), Time(base),
+               Times(ratio), "(reported)", "-"});
+  }
+}
+
+void Latency(Table& table) {
+  const Run* run = table.Find("BM_LatencyWhileRefreshIsHeld", "GetIOControlNames latency");
+  if (run == nullptr) return;
+  const double max = Table::Counter(*run, "max_us");
+  const double delay = Table::Counter(*run, "delay_ms") * 1e3;
+  const double calls = Table::Counter(*run, "calls");
+  const double failed = Table::Counter(*run, "failed");
+  const std::string what = "GetIOControlNames latency, refresh held " + Format("%.0f ms", delay / 1e3) +
+                           ", 4 threads, " + Format("%.0f", calls) + " calls: max";
+  table.Add({what, Time(max * 1e3), Time(delay * 1e3) + " library delay", Times(delay / max) + " below",
+             "< 1 ms, >= 500x below", table.Met(max < 1000 && delay / max >= 500 && failed == 0)});
+  table.Add({"  p50 / p99 / p99.9",
+             Format("%.1f", Table::Counter(*run, "p50_us")) + " / " + Format("%.1f", Table::Counter(*run, "p99_us")) +
+                 " / " + Format("%.1f us", Table::Counter(*run, "p999_us")),
+             "", "", "(reported)", "-"});
+  table.Add({"  lists delivered / refreshes / failed calls",
+             Format("%.0f", Table::Counter(*run, "lists")) + " / " + Format("%.0f", Table::Counter(*run, "refreshes")) +
+                 " / " + Format("%.0f", failed),
+             "", "", "no failed call", failed == 0 ? "-" : "NO"});
+}
+
+void Binder(Table& table, const char* host, const std::string& bound_key, const std::string& direct_key) {
+  const Run* bound = table.Find(bound_key, std::string("bound host call, ") + host);
+  const Run* direct = table.Find(direct_key, std::string("direct host call, ") + host);
+  if (bound == nullptr || direct == nullptr) return;
+  const double ratio = Table::Nanoseconds(*bound) / Table::Nanoseconds(*direct);
+  table.Add({std::string("host call through the binder, ") + host, Time(Table::Nanoseconds(*bound)),
+             Time(Table::Nanoseconds(*direct)) + " direct via pointer", Times(ratio), "<= 3x", table.Met(ratio <= 3)});
+}
+
+void Refresh(Table& table) {
+  // The library's cost per call, from the bare walk over records failing the status rule.
+  double perCall = 0;
+  const Run* bare = table.Find("BM_RefreshStatusFailsBare", "bare walk, records failing the status rule");
+  if (bare != nullptr) {
+    perCall = Table::Nanoseconds(*bare) /
+              (Table::Counter(*bare, "records") * Table::Counter(*bare, "calls_per_record"));
+  }
+  if (const Run* mixed = table.Find("BM_RefreshMixed", "refresh, mixed records")) {
+    const double records = Table::Counter(*mixed, "records");
+    const double perRecord = Table::Nanoseconds(*mixed) / records;
+    const double calls = Table::Counter(*mixed, "calls_per_record");
+    Row row{"refresh of " + Format("%.0f", records) + " records (mixed), per record", Time(perRecord), "", "",
+            "<= 2 us", table.Met(perRecord <= 2000)};
+    if (perCall > 0) {
+      row.baseline = Time(calls * perCall) + " library: " + Format("%.1f", calls) + " calls x " + Time(perCall);
+      row.ratio = Times(perRecord / (calls * perCall));
+    }
+    table.Add(row);
+    table.Add({"  library calls per record: property reads / all",
+               Format("%.2f", Table::Counter(*mixed, "reads_per_record")) + " / " + Format("%.2f", calls), "", "",
+               "(reported)", "-"});
+  }
+  if (const Run* failing = table.Find("BM_RefreshStatusFails", "refresh, records failing the status rule")) {
+    const double records = Table::Counter(*failing, "records");
+    const double reads = Table::Counter(*failing, "reads_per_record");
+    table.Add({"refresh, record failing the status rule: property reads / all calls",
+               Format("%.2f", reads) + " / " + Format("%.2f", Table::Counter(*failing, "calls_per_record")), "", "",
+               "reads <= 2", table.Met(reads <= 2.0 + 1e-9)});
+    const double perRecord = Table::Nanoseconds(*failing) / records;
+    Row row{"  per record (" + Format("%.0f", records) + " records)", Time(perRecord), "", "", "(reported)", "-"};
+    if (bare != nullptr) {
+      const double barePerRecord = Table::Nanoseconds(*bare) / Table::Counter(*bare, "records");
+      row.baseline = Time(barePerRecord) + " same calls made bare";
+      row.ratio = Times(perRecord / barePerRecord);
+    }
+    table.Add(row);
+  }
+}
+
+void NameList(Table& table) {
+  double previous = 0;  // 0 when the previous size did not run
+  for (const char* size : {"1000", "10000", "100000"}) {
+    const std::string figure = std::string("WriteNameList, ") + size + " names";
+    const Run* run = table.Find(std::string("BM_WriteNameList/") + size, figure);
+    if (run == nullptr) {
+      previous = 0;
+      continue;
+    }
+    const double ns = Table::Nanoseconds(*run);
+    Row row{figure, Time(ns), "", "", "(reported)", "-"};
+    if (previous > 0) {
+      const double ratio = ns / previous;
+      row.baseline = Time(previous) + " a tenth the names";
+      row.ratio = Times(ratio);
+      row.goal = "<= 12x";
+      row.met = table.Met(ratio <= 12);
+    }
+    table.Add(row);
+    previous = ns;
+  }
+  const Run* run = table.Find("BM_WriteNameList/10000", "WriteNameList, 10000 names");
+  const Run* bare = table.Find("BM_WriteNameListBare/10000", "the same host calls, 10000 names, made directly");
+  if (run == nullptr || bare == nullptr) return;
+  const double ns = Table::Nanoseconds(*run);
+  table.Add({"WriteNameList, 10000 names, absolute", Time(ns),
+             Time(Table::Nanoseconds(*bare)) + " same host calls direct", Times(ns / Table::Nanoseconds(*bare)),
+             "< 10 ms", table.Met(ns < 1e7)});
+}
+
+void IdleCaches(Table& table) {
+  const Run* run = table.Find("BM_IdleCaches", "idle caches");
+  if (run == nullptr) return;
+  const double before = Table::Counter(*run, "threads_before");
+  const double idle = Table::Counter(*run, "threads_idle");
+  table.Add({"idle caches (" + Format("%.0f", Table::Counter(*run, "caches")) + "): threads added",
+             Format("%.0f", idle - before), Format("%.0f threads before", before), "", "no thread",
+             table.Met(idle <= before)});
+  table.Add({"  heap per cache: new / after its refresh",
+             Format("%.0f B", Table::Counter(*run, "bytes_new")) + " / " +
+                 Format("%.0f B", Table::Counter(*run, "bytes_refreshed")),
+             "", "", "(reported)", "-"});
+}
+
+}  // namespace
+
+void Collector::ReportRuns(const std::vector<Run>& runs) {
+  for (const Run& run : runs) {
+    std::string key = run.run_name.function_name;
+    if (!run.run_name.args.empty()) key += "/" + run.run_name.args;
+    runs_[key] = run;
+  }
+  log_.ReportRuns(runs);
+}
+
+bool PrintFigures(const std::map<std::string, Run>& runs, bool judge, std::ostream& out) {
+  Table table(runs, judge);
+  Unchanged(table);
+  Latency(table);
+  Binder(table, "trivial host function", "BM_BoundHostCallTrivial", "BM_DirectHostCallTrivial");
+  Binder(table, "ztrt TargetURL", "BM_BoundHostCallZtrt", "BM_DirectHostCallZtrt");
+  Refresh(table);
+  NameList(table);
+  IdleCaches(table);
+  table.Print(out);
+  return table.Complete();
+}
+
+}  // namespace kronel_bench

@@ -1,0 +1,105 @@
+#include "support.h"
+
+#include <dirent.h>
+#include <malloc.h>
+
+#include "kelsim.h"
+#include "ztrtsim.h"
+
+namespace kronel_bench {
+namespace {
+
+bool g_smoke = false;
+
+template <class Fn>
+Fn Export(platform::ModuleHandle module, const char* name) {
+  return module == nullptr ? nullptr : reinterpret_cast<Fn>(platform::GetProcAddress(module, name));
+}
+
+}  // namespace
+
+bool Smoke() { return g_smoke; }
+void SetSmoke(bool smoke) { g_smoke = smoke; }
+
+bool LoadDescription(const std::string& text, std::string& error) {
+  char message[512] = "";
+  if (kelsimLoadText(text.c_str(), "bench.json", message, sizeof message) == 0) return true;
+  error = message;
+  return false;
+}
+
+std::string Description(const std::string& target, const std::string& records) {
+  return R"({"targets": {")" + target + R"(": {"records": [)" + records + "]}}}";
+}
+
+std::string MixedRecords(std::size_t count) {
+  std::string records;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::string n = std::to_string(i);
+    if (i > 0) records += ",\n";
+    switch (i % 10) {
+      case 0: case 1: case 2: case 3:
+        records += R"({"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot)" + n + R"("})";
+        break;
+      case 4:
+        records += R"({"status": 1, "modelCode": "0x78C7", "sourceNames": ["mdns", "network"], "hostName": "rt-)" +
+                   n + R"("})";
+        break;
+      case 5:
+        records += R"({"status": 1, "operatingSystem": "KEL-Linux x64", "sourceNames": ["kelsyscfg"],)"
+                   R"( "sourceResourceName": "system"})";
+        break;
+      case 6: case 7:
+        records += R"({"status": 0, "modelCode": "0x7066", "resourceName": "Off)" + n + R"("})";
+        break;
+      case 8:
+        records += R"({"status": 1, "modelCode": "0x1234", "resourceName": "Unlisted)" + n + R"("})";
+        break;
+      default:
+        records += R"({"modelCode": "0x7066", "resourceName": "NoStatus)" + n + R"("})";
+        break;
+    }
+  }
+  return records;
+}
+
+Plugin& Plugin::Instance() {
+  // Never unloaded: a refresh worker may still be on its way out.
+  static Plugin* plugin = new Plugin();
+  return *plugin;
+}
+
+Plugin::Plugin() {
+  platform::ModuleHandle module = platform::LoadLibraryA("kronel_ztprovider.dll");
+  getNames_ = Export<GetIOControlNamesFn>(module, "GetIOControlNames");
+  release_ = Export<void (*)(std::uint32_t)>(module, "ReleasingAppRef");
+  setModule_ = Export<void (*)(platform::ModuleHandle)>(module, "SetZTRTModule");
+}
+
+bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience) {
+  return WaitFor(
+      [&] {
+        hostbind::UHandle slot = nullptr;
+        const std::int32_t result = Plugin::Instance().GetIOControlNames(appRef, &slot);
+        // A call made while the first refresh runs delivers the empty list it starts with.
+        const bool names = result == 0 && ztrtsimListCount(slot) > 2;
+        if (slot != nullptr) ztrtsimDisposeNameList(slot);
+        return names;
+      },
+      patience);
+}
+
+std::size_t ThreadCount() {
+  std::size_t count = 0;
+  if (DIR* tasks = opendir("/proc/self/task")) {
+    while (const dirent* entry = readdir(tasks)) {
+      if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(tasks);
+  }
+  return count;
+}
+
+std::size_t HeapInUse() { return mallinfo2().uordblks; }
+
+}  // namespace kronel_bench
