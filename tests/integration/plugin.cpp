@@ -1,5 +1,9 @@
 #include "plugin.h"
 
+#ifndef KRONEL_PLUGIN_PATH
+#define KRONEL_PLUGIN_PATH "kronel_ztprovider.dll"
+#endif
+
 namespace integration {
 
 template <class Fn>
@@ -7,7 +11,7 @@ Fn Export(platform::ModuleHandle module, const char* name) {
   return reinterpret_cast<Fn>(platform::GetProcAddress(module, name));
 }
 
-Plugin::Plugin() : module_(platform::LoadLibraryA("kronel_ztprovider.dll")) {
+Plugin::Plugin() : module_(platform::LoadLibraryA(KRONEL_PLUGIN_PATH)) {
   if (module_ == nullptr) return;
   getNames_ = Export<GetIOControlNamesFn>(module_, "GetIOControlNames");
   release_ = Export<ReleasingAppRefFn>(module_, "ReleasingAppRef");
