@@ -110,9 +110,9 @@ TEST_F(TextTest, OddTargetUrlsAreTargetsLikeAnyOther) {
 }
 
 // A URL that is no UTF-8 cannot be given to the library: every refresh of
-// its cache fails before asking, so the host hears "pending" for good (or,
-// while a refresh is just starting, the new cache's empty list), while the
-// other targets go on being served.
+// its cache fails before asking, so the host hears "pending" again and again
+// (or, while a refresh is just starting, the new cache's empty list), while
+// the other targets go on being served.
 TEST_F(TextTest, UrlThatIsNoUtf8StaysPendingWithoutHarm) {
   Load(R"({"targets": {"": {"records": [{"status": 1, "modelCode": "0x7066", "resourceName": "Local"}]}}})");
   SetUrl(2, "Z\xFCrich");
@@ -124,13 +124,13 @@ TEST_F(TextTest, UrlThatIsNoUtf8StaysPendingWithoutHarm) {
       EXPECT_EQ(DecodeList(slot), Names{});
       ztrtsimDisposeNameList(slot);
     } else {
-      ASSERT_EQ(result, kPending);
+      ASSERT_TRUE(result == kPending || result == kUnchanged) << result;
       ASSERT_EQ(slot, nullptr);
-      ++pending;
+      pending += result == kPending ? 1 : 0;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  EXPECT_GE(pending, 19);
+  EXPECT_GE(pending, 10);
   EXPECT_EQ(kelsimCallCount("FindHardware"), 0u);
   EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 0u);
   PollFor(1, Names{"Local"});
