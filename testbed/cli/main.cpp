@@ -1,6 +1,6 @@
 // kronel-names: the names Zentro's drop-down would offer, from the real
 // plug-in, for any hardware that can be described.
-#include <cstdio>
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -116,6 +116,7 @@ int Run(const Options& options) {
     ok = false;
   }
   kelsimShutdown();
+  for (const std::string& problem : session.problems()) std::cerr << "kronel-names: " << problem << "\n";
   if (session.interrupted()) return kExitInterrupted;
   return ok ? kExitOk : kExitPluginFailure;
 }

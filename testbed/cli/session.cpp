@@ -126,7 +126,7 @@ bool Session::ListAll() {
     std::this_thread::sleep_for(kPollInterval);
   }
 
-  bool ok = true;
+  const std::size_t problemsBefore = problems_.size();
   std::vector<TargetListing> listings;
   for (Watched& watched : watched_) {
     Explain(watched);
@@ -138,13 +138,16 @@ bool Session::ListAll() {
         for (const auto& named : listing.explanation.names) expected.push_back(named.first);
       }
       listing.explained = *listing.names == expected;
-      ok = ok && *listing.explained;
+      if (!*listing.explained) {
+        problems_.push_back("target " + TargetTitle(listing.target) +
+                            ": the discovery rules do not give the list the plug-in delivered");
+      }
     }
-    ok = ok && !watched.failed;
+    if (watched.failed) problems_.push_back("target " + TargetTitle(listing.target) + ": " + listing.failure);
     listings.push_back(listing);
   }
   if (!interrupted_) report_.Lists(listings);
-  return ok;
+  return problems_.size() == problemsBefore;
 }
 
 void Session::Apply(const Step& step, const std::string& source) {
@@ -201,6 +204,7 @@ bool Session::Watch(const ChangeScript& script) {
         report_.NewList(elapsed, watched.listing, change);
       } else if (outcome == Outcome::kFailed) {
         report_.Failure(elapsed, watched.listing);
+        problems_.push_back("target " + TargetTitle(watched.listing.target) + ": " + watched.listing.failure);
         ok = false;
       }
       if (outcome != Outcome::kQuiet) quietSince = now;

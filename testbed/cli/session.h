@@ -28,6 +28,8 @@ class Session {
   bool Close();
 
   bool interrupted() const { return interrupted_; }
+  // What went wrong, one line each, for standard error.
+  const std::vector<std::string>& problems() const { return problems_; }
 
  private:
   struct Watched {
@@ -50,6 +52,7 @@ class Session {
   Report& report_;
   std::vector<Watched> watched_;
   bool interrupted_ = false;
+  std::vector<std::string> problems_;
   std::set<std::string> slowed_;
 };
 
