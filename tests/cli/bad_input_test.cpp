@@ -52,6 +52,13 @@ TEST(BadInput, ChangeScripts) {
     EXPECT_THAT(run.err, HasSubstr(file->path() + ":2:"));
   }
   ExpectRejected({"--watch", wrongType.path()}, wrongType.path() + ":2:10: expected a number for \"at\", found a string");
+  // A record the library rejects is pointed at in the script itself, past a
+  // byte order mark, CRLF line ends and characters of several bytes.
+  InputFile encoded("encoded.json", "\xEF\xBB\xBF{\"steps\": [\r\n  {\"at\": 1, \"target\": \"Z\xC3\xBCrich\xF0\x9D\x84\x9E\", "
+                                    "\"add\": [{\"status\": \"x\"}]}]}");
+  const ToolRun run = RunTool({"--watch", encoded.path()});
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_THAT(run.err, HasSubstr(encoded.path() + ":2:53: expected an int32 for \"status\""));
   // The second removal finds nothing left to remove.
   ExpectRejected({"--watch", twice.path()}, twice.path() + ":3:24: no record named \"Dev1\" on the target \"\"");
 }

@@ -89,7 +89,7 @@ TEST(Listing, JsonParsesBack) {
   EXPECT_EQ(Names(TargetIn(document, "rt-a.lab")), (std::vector<std::string>{"PXI2Slot1", "sync://localhost/system"}));
 }
 
-TEST(Listing, TargetsAskedForAreTheOnlyOnes) {
+TEST(Listing, OnlyTheTargetsAskedForAreListed) {
   const ToolRun run = RunTool({"--json", "--target", "rt-a.lab", "--target", "nowhere"});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   const json document = json::parse(run.out);
