@@ -18,7 +18,8 @@ class Collector : public benchmark::BenchmarkReporter {
   void ReportRuns(const std::vector<Run>& runs) override;
   void Finalize() override { log_.Finalize(); }
 
-  // Keyed by function name, then "/" and the arguments if there are any.
+  // Keyed by function name, then "/" and the arguments if there are any; of
+  // repeated runs the median is kept.
   const std::map<std::string, Run>& Runs() const { return runs_; }
 
  private:
@@ -26,9 +27,9 @@ class Collector : public benchmark::BenchmarkReporter {
   std::map<std::string, Run> runs_;
 };
 
-// Prints the table; false when a benchmark is missing or reported an error.
-// Goals are judged only when `judge` is set.
-bool PrintFigures(const std::map<std::string, benchmark::BenchmarkReporter::Run>& runs, bool judge,
+// Prints the table; false when a benchmark reported an error, or is missing
+// though none was filtered out. Goals are judged only when `judge` is set.
+bool PrintFigures(const std::map<std::string, benchmark::BenchmarkReporter::Run>& runs, bool judge, bool filtered,
                   std::ostream& out);
 
 }  // namespace kronel_bench

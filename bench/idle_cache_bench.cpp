@@ -58,7 +58,7 @@ void BM_IdleCaches(benchmark::State& state) {
   state.counters["bytes_new"] = newBytes;
   state.counters["bytes_refreshed"] = refreshedBytes;
 }
-BENCHMARK(BM_IdleCaches)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_IdleCaches)->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kronel_bench

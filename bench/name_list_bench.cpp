@@ -84,7 +84,7 @@ void BM_WriteNameListBare(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_WriteNameListBare)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteNameListBare)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kronel_bench

@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <set>
 #include <string>
@@ -113,6 +114,7 @@ void BM_LatencyWhileRefreshIsHeld(benchmark::State& state) {
   plugin.SetZTRTModule(platform::GetModuleHandleA("ztrt.dll"));
 
   std::vector<double> latencies;
+  double maxByAnswer[3] = {0, 0, 0};
   std::atomic<std::uint64_t> written{0}, pending{0}, failed{0};
   std::uint64_t refreshes = 0;
   for (auto _ : state) {
@@ -135,6 +137,7 @@ void BM_LatencyWhileRefreshIsHeld(benchmark::State& state) {
       }
     });
     std::vector<std::vector<double>> perThread(kThreads);
+    std::vector<std::array<double, 3>> slowest(kThreads, {0, 0, 0});  // per answer 0, 1, 2
     std::vector<std::thread> callers;
     for (std::uint32_t t = 0; t < kThreads; ++t) {
       callers.emplace_back([&, t] {
@@ -145,7 +148,9 @@ void BM_LatencyWhileRefreshIsHeld(benchmark::State& state) {
           const auto start = std::chrono::steady_clock::now();
           const std::int32_t result = plugin.GetIOControlNames(t + 1, &slot);
           const auto end = std::chrono::steady_clock::now();
-          mine.push_back(std::chrono::duration<double, std::micro>(end - start).count());
+          const double us = std::chrono::duration<double, std::micro>(end - start).count();
+          mine.push_back(us);
+          if (result >= 0 && result <= 2) slowest[t][result] = std::max(slowest[t][result], us);
           if (slot != nullptr) ztrtsimDisposeNameList(slot);
           if (result == 0) ++written;
           else if (result == 2) ++pending;
@@ -160,6 +165,9 @@ void BM_LatencyWhileRefreshIsHeld(benchmark::State& state) {
     kelsimSetLatency("FindHardware", 0, error, sizeof error);
     refreshes = kelsimCallCount("FindHardware") - findsBefore;
     for (const auto& mine : perThread) latencies.insert(latencies.end(), mine.begin(), mine.end());
+    for (const auto& mine : slowest) {
+      for (int answer = 0; answer < 3; ++answer) maxByAnswer[answer] = std::max(maxByAnswer[answer], mine[answer]);
+    }
   }
   TearDownTarget(kThreads);
   if (latencies.empty()) return;
@@ -173,13 +181,16 @@ void BM_LatencyWhileRefreshIsHeld(benchmark::State& state) {
   state.counters["p99_us"] = at(0.99);
   state.counters["p999_us"] = at(0.999);
   state.counters["max_us"] = latencies.back();
+  state.counters["max_written_us"] = maxByAnswer[0];
+  state.counters["max_unchanged_us"] = maxByAnswer[1];
+  state.counters["max_pending_us"] = maxByAnswer[2];
   state.counters["delay_ms"] = delay;
   state.counters["lists"] = static_cast<double>(written.load());
   state.counters["pending"] = static_cast<double>(pending.load());
   state.counters["failed"] = static_cast<double>(failed.load());
   state.counters["refreshes"] = static_cast<double>(refreshes);
 }
-BENCHMARK(BM_LatencyWhileRefreshIsHeld)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LatencyWhileRefreshIsHeld)->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace kronel_bench
