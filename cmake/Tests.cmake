@@ -46,3 +46,21 @@ function(kronel_write_expected_reports)
   list(JOIN names "\n" text)
   file(WRITE ${KRONEL_GTEST_RESULTS}/expected.txt "${text}\n")
 endfunction()
+
+# A GoogleTest executable that loads the built plug-in as the host does and
+# serves it with the simulated engine and library.
+function(kronel_add_plugin_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+  set(integration ${PROJECT_SOURCE_DIR}/tests/integration)
+  kronel_add_gtest(${name} SOURCES ${integration}/plugin.cpp ${ARG_SOURCES} LIBS ztrt kelmorrow)
+  target_include_directories(${name} PRIVATE ${integration} ${PROJECT_SOURCE_DIR}/tests/faults)
+  add_dependencies(${name} kronel_ztprovider)
+  # A full path on Linux: under the sanitizers the loader takes their runtime
+  # for the caller and would not search the executable's folder.
+  if(WIN32)
+    set(plugin_path kronel_ztprovider.dll)
+  else()
+    set(plugin_path $<TARGET_FILE:kronel_ztprovider>)
+  endif()
+  target_compile_definitions(${name} PRIVATE "KRONEL_PLUGIN_PATH=\"${plugin_path}\"")
+endfunction()

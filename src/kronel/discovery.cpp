@@ -2,6 +2,7 @@
 
 #include "kronel/morrow_cache.h"
 #include "kronel/property_ids.h"
+#include "kronel/target_registrations.h"
 #include "morrowkit/hresult_exception.h"
 
 namespace kronel {
@@ -77,7 +78,7 @@ void MorrowCache::Refresh() {
     upToDate.exchange(1);
     if (!framework) {
       framework = boost::make_shared<Framework>(true, true);
-      framework->RegisterNotifications(targetUrl, this);
+      TargetRegistrations::Instance().Register(*framework, targetUrl, this, generation);
     }
     std::set<std::string> found;
     Discover(found);

@@ -70,6 +70,8 @@ class MorrowCache : public morrowkit::FrameworkNotificationHandler,
   boost::unique_future<void> lastRefresh;
   std::set<std::uint32_t> deviceModels;
   std::set<std::uint32_t> systemModels;
+  // Orders this cache among the caches made for the same target.
+  const std::uint64_t generation;
 };
 
 // Discovery rules over one record; absent properties read as empty.

@@ -68,8 +68,10 @@ void CacheTest::WaitUntilIdle(Cache& cache) {
   ASSERT_TRUE(WaitFor([&] { return !cache.IsRefreshing(); })) << "refresh never ended";
 }
 
-bool CacheTest::WaitForNoLiveObjects() {
-  return WaitFor([] { return kelsimLiveObjects() == 0; });
+bool CacheTest::WaitForNoLiveObjects() { return WaitUntilLiveObjects(0); }
+
+bool CacheTest::WaitUntilLiveObjects(std::uint64_t count) {
+  return WaitFor([count] { return kelsimLiveObjects() == count; });
 }
 
 std::string LocalTarget(const std::string& records) {

@@ -42,8 +42,9 @@ class CacheTest : public ::testing::Test {
   // Requests a refresh and waits until the worker has ended.
   void RefreshAndWait(Cache& cache);
   static void WaitUntilIdle(Cache& cache);
-  // Waits until the library holds no object; false on timeout.
+  // Waits until the library holds no object (or `count`); false on timeout.
   static bool WaitForNoLiveObjects();
+  static bool WaitUntilLiveObjects(std::uint64_t count);
 };
 
 // A description with one target "" holding the given records (JSON array text).

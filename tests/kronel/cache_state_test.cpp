@@ -206,3 +206,30 @@ TEST_F(CacheTest, DroppingACacheWhileItsWorkerRunsIsSafe) {
 
 }  // namespace
 }  // namespace kronel_test
+
+namespace kronel_test {
+namespace {
+
+// Two caches of one target (the older dropped, its worker still running):
+// the newer one's registration stands whatever order they refresh and end in.
+TEST_F(CacheTest, OlderCacheOfATargetNeverSilencesTheNewer) {
+  Load(LocalTarget(kOneDevice));
+  auto older = MakeCache();
+  auto newer = MakeCache();
+  RefreshAndWait(*newer);
+  RefreshAndWait(*older);
+  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 1u);
+  older.reset();
+  ASSERT_TRUE(WaitUntilLiveObjects(1));
+  EXPECT_EQ(kelsimHasHandler(""), 1);
+
+  ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})");
+  ASSERT_EQ(kelsimWaitIdle(20000), 1);
+  EXPECT_EQ(kelsimDroppedNotifications(), 0u);
+  WaitUntil([](const Cache& c) { return const_cast<Cache&>(c).GetVersion() == 102u; }, *newer);
+  WaitUntilIdle(*newer);
+  EXPECT_EQ(newer->CopyNames(), (Names{"Dev1", "Dev2"}));
+}
+
+}  // namespace
+}  // namespace kronel_test
