@@ -29,4 +29,7 @@ Value Parse(std::string_view text);
 // "source:line:column: message"
 std::string FormatError(std::string_view source, Position position, std::string_view message);
 
+// Appends one code point, 0 to 0x10FFFF, as UTF-8.
+void AppendUtf8(std::string& out, std::uint32_t code);
+
 }  // namespace kelmorrow::json

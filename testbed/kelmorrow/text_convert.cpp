@@ -2,26 +2,10 @@
 
 #include <cstdint>
 
+#include "json_reader.h"
+
 namespace kelmorrow {
 namespace {
-
-void Append(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
 
 // Returns false at the first unpaired surrogate unless `replace` is set.
 bool Convert(const platform::WideString& units, std::string& out, bool replace, bool& exact) {
@@ -30,7 +14,7 @@ bool Convert(const platform::WideString& units, std::string& out, bool replace, 
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size()) {
       std::uint32_t low = static_cast<std::uint16_t>(units[i + 1]);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        Append(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        json::AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
         ++i;
         continue;
       }
@@ -40,7 +24,7 @@ bool Convert(const platform::WideString& units, std::string& out, bool replace, 
       exact = false;
       unit = 0xFFFD;
     }
-    Append(out, unit);
+    json::AppendUtf8(out, unit);
   }
   return true;
 }

@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "json_reader.h"
+
 namespace kelmorrow_test {
 
 WideString W(const char16_t* text) {
@@ -23,21 +25,7 @@ std::string Utf8(const WideString& text) {
     if (code >= 0xD800 && code <= 0xDBFF && i + 1 < text.size()) {
       code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint16_t>(text[++i]) - 0xDC00);
     }
-    if (code < 0x80) {
-      out += static_cast<char>(code);
-    } else if (code < 0x800) {
-      out += static_cast<char>(0xC0 | (code >> 6));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-      out += static_cast<char>(0xE0 | (code >> 12));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (code >> 18));
-      out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (code & 0x3F));
-    }
+    kelmorrow::json::AppendUtf8(out, code);
   }
   return out;
 }
