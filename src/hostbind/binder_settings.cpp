@@ -1,16 +1,13 @@
 #include "hostbind/binder_settings.h"
 
-#include "hostbind/host_binder.h"
-
 namespace hostbind {
 
 std::atomic<ModuleHandle> hostModule{nullptr};
 std::atomic<std::uint32_t> hostTlsIndex{kTlsIndexNotSet};
 
-void* ResolveHostFunction(BindingRecord& record) {
+void* ResolveThroughLoader(BindingRecord& record, ModuleHandle module, std::uint32_t tlsIndex) {
   PlatformModules modules;
-  return ResolveHostFunction(record, modules, hostModule.load(std::memory_order_acquire),
-                             hostTlsIndex.load(std::memory_order_acquire));
+  return ResolveHostFunction(record, modules, module, tlsIndex);
 }
 
 }  // namespace hostbind

@@ -2,15 +2,6 @@
 
 namespace hostbind {
 
-bool BindingSlot::Read(SlotState& state) const {
-  state.sequence = sequence_.load(std::memory_order_acquire);
-  if (state.sequence & 1) return false;
-  state.module = module_.load(std::memory_order_acquire);
-  state.versionKey = versionKey_.load(std::memory_order_acquire);
-  state.address = address_.load(std::memory_order_acquire);
-  return sequence_.load(std::memory_order_acquire) == state.sequence;
-}
-
 bool BindingSlot::Replace(const SlotState& seen, ModuleHandle module, std::uint64_t versionKey,
                           void* address) {
   if (seen.sequence & 1) return false;

@@ -29,7 +29,14 @@ class BindingSlot {
   BindingSlot& operator=(const BindingSlot&) = delete;
 
   // False while another thread changes the slot.
-  bool Read(SlotState& state) const;
+  bool Read(SlotState& state) const {
+    state.sequence = sequence_.load(std::memory_order_acquire);
+    if (state.sequence & 1) return false;
+    state.module = module_.load(std::memory_order_acquire);
+    state.versionKey = versionKey_.load(std::memory_order_acquire);
+    state.address = address_.load(std::memory_order_acquire);
+    return sequence_.load(std::memory_order_acquire) == state.sequence;
+  }
 
   // Replaces the slot's fields unless it has changed since `seen` was read.
   bool Replace(const SlotState& seen, ModuleHandle module, std::uint64_t versionKey, void* address);
@@ -47,6 +54,18 @@ struct BindingRecord {
   explicit constexpr BindingRecord(const char* exportName) : name(exportName) {}
   BindingRecord(const BindingRecord&) = delete;
   BindingRecord& operator=(const BindingRecord&) = delete;
+
+  // The address of the slot that already holds the module and key, if the
+  // search would reach it without changing a slot on the way; otherwise null.
+  void* Known(ModuleHandle module, std::uint64_t key) const {
+    for (const BindingSlot& slot : slots) {
+      SlotState seen;
+      if (!slot.Read(seen)) return nullptr;
+      if (seen.module == module && seen.versionKey == key) return seen.address;
+      if (seen.versionKey == key || seen.module == module || seen.module == nullptr) return nullptr;
+    }
+    return nullptr;
+  }
 
   BindingSlot slots[kSlotCount];
   const char* name;

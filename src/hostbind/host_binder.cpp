@@ -87,10 +87,8 @@ void* TakeOverStale(BindingRecord& record, ModuleHandle module, std::uint64_t ke
 }  // namespace
 
 ModuleHandle FindHostModule(Modules& modules, ModuleHandle hostModule, std::uint32_t hostTlsIndex) {
-  if (hostTlsIndex != kTlsIndexNotSet) {
-    if (void* threadModule = modules.TlsGetValue(hostTlsIndex)) return static_cast<ModuleHandle>(threadModule);
-  }
-  if (hostModule != nullptr) return hostModule;
+  auto readTls = [&modules](std::uint32_t index) { return modules.TlsGetValue(index); };
+  if (ModuleHandle named = NamedHostModule(readTls, hostModule, hostTlsIndex)) return named;
   ModuleHandle main = modules.GetModuleHandleA(nullptr);
   if (main != nullptr && (modules.GetProcAddress(main, "gZTRTVersion") != nullptr ||
                           modules.GetProcAddress(main, "AZNewHandle") != nullptr)) {
@@ -110,6 +108,7 @@ void* ResolveHostFunction(BindingRecord& record, Modules& modules, ModuleHandle 
   ModuleHandle module = FindHostModule(modules, hostModule, hostTlsIndex);
   if (module == nullptr) modules.Fatal(kNoHostModuleText);
   std::uint64_t key = modules.ImageVersionKey(module);
+  if (void* known = record.Known(module, key)) return known;
   OwnAddress own(modules, module, record.name);
   void* address = Search(record, module, key, own);
   if (address == nullptr) address = TakeOverStale(record, module, key, modules, own);

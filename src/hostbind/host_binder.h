@@ -15,6 +15,16 @@ extern const char kNoHostModuleText[];
 // The text of the fatal end when no address can be found for `name`.
 void FormatUnresolvedText(const char* name, char (&text)[256]);
 
+// The module the host named: the calling thread's, else the process-wide one.
+// Null when it named none.
+template <typename ReadTls>
+ModuleHandle NamedHostModule(ReadTls readTls, ModuleHandle hostModule, std::uint32_t hostTlsIndex) {
+  if (hostTlsIndex != kTlsIndexNotSet) {
+    if (void* threadModule = readTls(hostTlsIndex)) return static_cast<ModuleHandle>(threadModule);
+  }
+  return hostModule;
+}
+
 // Null when no host module applies. Never loads a module.
 ModuleHandle FindHostModule(Modules& modules, ModuleHandle hostModule, std::uint32_t hostTlsIndex);
 
