@@ -16,7 +16,9 @@
 #include <boost/thread/mutex.hpp>
 #include <boost/unordered_map.hpp>
 
+#include "hostbind/host_types.h"
 #include "kelsim.h"
+#include "platform/module.h"
 #include "support.h"
 #include "ztrtsim.h"
 
@@ -83,21 +85,28 @@ BENCHMARK(BM_GetIOControlNamesUnchanged);
 void BM_GetIOControlNamesUnchangedSearched(benchmark::State& state) { Unchanged(state, false); }
 BENCHMARK(BM_GetIOControlNamesUnchangedSearched);
 
-int Answer(int value) { return value + 1; }
-
 // The bare work of an unchanged answer: a lock, a set insert, a hash-map
-// look-up and one indirect call.
+// look-up and one indirect call, to the engine's own TargetURL, whose work
+// every answer includes.
 void BM_UnchangedBare(benchmark::State& state) {
+  ztrtsimReset();
+  ztrtsimSetTargetURL(kAppRef, kTarget, static_cast<std::int32_t>(sizeof kTarget - 1));
+  hostbind::TargetURLFn volatile targetURL = reinterpret_cast<hostbind::TargetURLFn>(
+      platform::GetProcAddress(platform::GetModuleHandleA("ztrt.dll"), "TargetURL"));
+  if (targetURL == nullptr) {
+    state.SkipWithError("no TargetURL in the engine");
+    return;
+  }
   boost::mutex mutex;
   std::set<std::uint32_t> refs{kAppRef};
   boost::unordered_map<std::string, std::uint32_t, boost::hash<std::string>> map{{kTarget, 101}};
-  const std::string key = kTarget;
-  int (*volatile call)(int) = Answer;
   for (auto _ : state) {
     boost::lock_guard<boost::mutex> lock(mutex);
     benchmark::DoNotOptimize(refs.insert(kAppRef));
+    hostbind::LStrHandle url = nullptr;
+    benchmark::DoNotOptimize(targetURL(kAppRef, &url));
+    const std::string key(reinterpret_cast<const char*>((*url)->str), static_cast<std::size_t>((*url)->cnt));
     benchmark::DoNotOptimize(map.find(key));
-    benchmark::DoNotOptimize(call(1));
   }
 }
 BENCHMARK(BM_UnchangedBare);

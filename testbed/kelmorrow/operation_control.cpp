@@ -24,6 +24,12 @@ constexpr std::string_view kOperations[] = {
     "Next", "Skip", "Reset", "Clone",
 };
 
+// The table's own view of the name, or an empty view for a name not in it.
+std::string_view Canonical(std::string_view operation) {
+  auto found = std::find(std::begin(kOperations), std::end(kOperations), operation);
+  return found == std::end(kOperations) ? std::string_view() : *found;
+}
+
 }  // namespace
 
 bool OperationControl::IsKnown(std::string_view operation) {
@@ -35,10 +41,15 @@ std::optional<HRESULT> OperationControl::Enter(const char* operation) {
   std::optional<HRESULT> result;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    std::uint64_t call = ++calls_[operation];
-    auto delay = latencies_.find(operation);
+    // Every library call passes here: a hash look-up, no allocation once the
+    // operation is counted. Keys view the names of kOperations, which outlive them.
+    const std::string_view name(operation);
+    auto counted = calls_.find(name);
+    if (counted == calls_.end()) counted = calls_.emplace(Canonical(name), 0).first;
+    std::uint64_t call = ++counted->second;
+    auto delay = latencies_.empty() ? latencies_.end() : latencies_.find(name);
     if (delay != latencies_.end()) latency = delay->second;
-    auto injected = injections_.find(operation);
+    auto injected = injections_.empty() ? injections_.end() : injections_.find(name);
     if (injected != injections_.end()) {
       auto& list = injected->second;
       auto once = std::find_if(list.begin(), list.end(), [&](const Injection& i) { return i.atCall == call; });
@@ -81,7 +92,8 @@ bool OperationControl::SetFailure(std::string_view operation, std::uint32_t nth,
     list.erase(std::remove_if(list.begin(), list.end(), [](const Injection& i) { return i.atCall == 0; }), list.end());
     list.push_back({0, result});
   } else {
-    list.push_back({calls_[name] + nth, result});
+    auto counted = calls_.find(operation);
+    list.push_back({(counted == calls_.end() ? 0 : counted->second) + nth, result});
   }
   return true;
 }
@@ -112,7 +124,9 @@ std::uint64_t OperationControl::Failures() const {
 
 std::map<std::string, std::uint64_t, std::less<>> OperationControl::CallCounts() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return calls_;
+  std::map<std::string, std::uint64_t, std::less<>> counts;
+  for (const auto& [name, calls] : calls_) counts.emplace(std::string(name), calls);
+  return counts;
 }
 
 }  // namespace kelmorrow

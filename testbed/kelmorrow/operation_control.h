@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/hresult.h"
@@ -41,7 +42,7 @@ class OperationControl {
   };
 
   mutable std::mutex mutex_;
-  std::map<std::string, std::uint64_t, std::less<>> calls_;
+  std::unordered_map<std::string_view, std::uint64_t> calls_;
   std::map<std::string, std::uint32_t, std::less<>> latencies_;
   std::map<std::string, std::vector<Injection>, std::less<>> injections_;
   std::uint64_t failures_ = 0;
