@@ -3,6 +3,7 @@
 // no thread stack from an earlier test is kept for reuse.
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <string>
 
