@@ -52,8 +52,9 @@ endfunction()
 function(kronel_add_plugin_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
   set(integration ${PROJECT_SOURCE_DIR}/tests/integration)
-  kronel_add_gtest(${name} SOURCES ${integration}/plugin.cpp ${ARG_SOURCES} LIBS ztrt kelmorrow)
-  target_include_directories(${name} PRIVATE ${integration} ${PROJECT_SOURCE_DIR}/tests/faults)
+  kronel_add_gtest(${name} SOURCES ${integration}/plugin.cpp ${integration}/road.cpp ${ARG_SOURCES}
+    LIBS ztrt kelmorrow)
+  target_include_directories(${name} PRIVATE ${integration})
   add_dependencies(${name} kronel_ztprovider)
   # A full path on Linux: under the sanitizers the loader takes their runtime
   # for the caller and would not search the executable's folder.

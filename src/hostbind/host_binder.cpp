@@ -108,7 +108,6 @@ void* ResolveHostFunction(BindingRecord& record, Modules& modules, ModuleHandle 
   ModuleHandle module = FindHostModule(modules, hostModule, hostTlsIndex);
   if (module == nullptr) modules.Fatal(kNoHostModuleText);
   std::uint64_t key = modules.ImageVersionKey(module);
-  if (void* known = record.Known(module, key)) return known;
   OwnAddress own(modules, module, record.name);
   void* address = Search(record, module, key, own);
   if (address == nullptr) address = TakeOverStale(record, module, key, modules, own);

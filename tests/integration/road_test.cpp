@@ -1,21 +1,19 @@
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <string>
-#include <thread>
-#include <vector>
-
 #include "kelsim.h"
-#include "plugin.h"
+#include "road.h"
 #include "ztrtsim.h"
 
 namespace integration {
 namespace {
 
-using Names = std::vector<std::string>;
-
-constexpr std::int32_t kWritten = 0, kUnchanged = 1, kPending = 2, kNoMemory = 6, kFailure = 7;
-constexpr auto kPatience = std::chrono::seconds(20);
+using road::Names;
+using road::DecodeList;
+using road::ThePlugin;
+using road::WaitFor;
+using road::kFailure;
+using road::kNoMemory;
+using road::kPending;
+using road::kUnchanged;
+using road::kWritten;
 
 const char kDescription[] = R"({"targets": {
   "": {"records": [
@@ -28,95 +26,21 @@ const char kDescription[] = R"({"targets": {
 const Names kLocalNames = {"PXI1Slot2", "sync://localhost/system"};
 const Names kRemoteNames = {"Dev1", "sync://rt-a/system"};
 
-Plugin& ThePlugin() {
-  // Kept loaded for the whole run: unloading while a refresh worker ends would pull its code away.
-  static Plugin plugin;
-  return plugin;
-}
-
-// The names of a delivered list, checking the fixed elements and block size on the way.
-Names Decode(hostbind::UHandle list) {
-  Names names;
-  const std::int32_t count = ztrtsimListCount(list);
-  EXPECT_GE(count, 2);
-  EXPECT_EQ(ztrtsimHandleSize(list), 8 * (count - 2) + 24);
-  for (std::int32_t i = 0; i + 2 < count; ++i) {
-    char buffer[512];
-    size_t length = 0;
-    EXPECT_EQ(ztrtsimListGetStringAttr(list, i, "n", buffer, sizeof buffer, &length), ZTRTSIM_OK);
-    names.emplace_back(buffer, length);
-    std::uint32_t flag = 0;
-    EXPECT_EQ(ztrtsimListGetUI32Attr(list, i, "f", &flag), ZTRTSIM_OK);
-    EXPECT_EQ(flag, 0x30000u);
-  }
-  std::uint32_t id = 0;
-  EXPECT_EQ(ztrtsimListGetUI32Attr(list, count - 1, "id", &id), ZTRTSIM_OK);
-  EXPECT_EQ(id, 3u);
-  EXPECT_EQ(ztrtsimListGetUI32Attr(list, count - 2, "id", &id), ZTRTSIM_OK);
-  EXPECT_EQ(id, 0xFFFFFFFFu);
-  return names;
-}
-
-class RoadTest : public ::testing::Test {
+// The host names no run-time module here, so every host call finds it anew.
+class RoadTest : public road::RoadTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(ThePlugin().Loaded());
-    kelsimReset();
-    ztrtsimReset();
-    char error[256] = "";
-    ASSERT_EQ(kelsimLoadText(kDescription, "road.json", error, sizeof error), 0) << error;
-    ASSERT_EQ(ztrtsimSetTargetURLNull(1), ZTRTSIM_OK);
+    road::RoadTest::SetUp();
+    ThePlugin().SetZTRTModule(nullptr);
+    Load(kDescription);
     SetUrl(2, "rt-a");
     SetUrl(3, "rt-a");
   }
 
   void TearDown() override {
-    for (std::uint32_t ref = 1; ref <= 9; ++ref) ThePlugin().ReleasingAppRef(ref);
-    EXPECT_TRUE(Wait([] { return kelsimLiveObjects() == 0; })) << "the library still holds objects";
+    road::RoadTest::TearDown();
     EXPECT_EQ(kelsimHasHandler(""), 0);
     EXPECT_EQ(kelsimHasHandler("rt-a"), 0);
-    EXPECT_EQ(ztrtsimLiveHandles(), 0);
-  }
-
-  static void SetUrl(std::uint32_t ref, const std::string& url) {
-    ASSERT_EQ(ztrtsimSetTargetURL(ref, url.data(), static_cast<std::int32_t>(url.size())), ZTRTSIM_OK);
-  }
-
-  template <class Condition>
-  static bool Wait(Condition condition) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (!condition()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
-
-  static std::int32_t Call(std::uint32_t ref, hostbind::UHandle* slot, std::int32_t force = 0) {
-    return ThePlugin().GetIOControlNames(ref, slot, force);
-  }
-
-  // Calls as the host does until a list equal to `expected` arrives; every
-  // list on the way is disposed of. Returns the results seen.
-  static std::vector<std::int32_t> PollFor(std::uint32_t ref, const Names& expected) {
-    std::vector<std::int32_t> results;
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (std::chrono::steady_clock::now() < deadline) {
-      hostbind::UHandle slot = nullptr;
-      const std::int32_t result = Call(ref, &slot);
-      if (results.empty() || results.back() != result) results.push_back(result);
-      if (result == kWritten) {
-        const Names names = Decode(slot);
-        EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
-        if (names == expected) return results;
-      } else if (result != kPending && result != kUnchanged) {
-        ADD_FAILURE() << "unexpected result " << result;
-        return results;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    ADD_FAILURE() << "the expected list never arrived";
-    return results;
   }
 };
 
@@ -169,7 +93,7 @@ TEST_F(RoadTest, NoMemoryForTheListIsRetried) {
   ASSERT_EQ(Call(1, &slot, 1), kPending);
   ASSERT_EQ(ztrtsimFailCall(ZTRTSIM_FN_DS_NEW_H_CLR, 0, 0), ZTRTSIM_OK);
   std::int32_t result = kPending;
-  ASSERT_TRUE(Wait([&] {
+  ASSERT_TRUE(WaitFor([&] {
     slot = reinterpret_cast<hostbind::UHandle>(&slot);
     result = Call(1, &slot);
     return result != kPending && result != kUnchanged;
@@ -179,7 +103,7 @@ TEST_F(RoadTest, NoMemoryForTheListIsRetried) {
 
   ztrtsimClearFailures();
   ASSERT_EQ(Call(1, &slot), kWritten);
-  EXPECT_EQ(Decode(slot), kLocalNames);
+  EXPECT_EQ(DecodeList(slot), kLocalNames);
   EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
 }
 
@@ -194,7 +118,7 @@ TEST_F(RoadTest, UnconvertibleNameFailsUntilTheHostCanTakeIt) {
   ASSERT_EQ(ztrtsimSetEncoding(ZTRTSIM_ENCODING_WINDOWS_1252), ZTRTSIM_OK);
   hostbind::UHandle slot = nullptr;
   std::int32_t result = kPending;
-  ASSERT_TRUE(Wait([&] {
+  ASSERT_TRUE(WaitFor([&] {
     if (slot != nullptr) ztrtsimDisposeNameList(slot);
     slot = nullptr;
     result = Call(1, &slot);
@@ -212,7 +136,7 @@ TEST_F(RoadTest, UnconvertibleNameFailsUntilTheHostCanTakeIt) {
   ASSERT_EQ(ztrtsimSetEncoding(ZTRTSIM_ENCODING_UTF8), ZTRTSIM_OK);
   slot = nullptr;
   ASSERT_EQ(Call(1, &slot), kWritten);
-  EXPECT_EQ(Decode(slot), (Names{"Caf\xC3\xA9", "\xCE\xA9mega"}));
+  EXPECT_EQ(DecodeList(slot), (Names{"Caf\xC3\xA9", "\xCE\xA9mega"}));
   EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
 }
 
@@ -233,7 +157,7 @@ TEST_F(RoadTest, ReleasingTheLastReferenceStartsOver) {
   ThePlugin().ReleasingAppRef(2);
   EXPECT_EQ(kelsimHasHandler("rt-a"), 1);
   ThePlugin().ReleasingAppRef(1);
-  ASSERT_TRUE(Wait([] { return kelsimLiveObjects() == 0; }));
+  ASSERT_TRUE(WaitFor([] { return kelsimLiveObjects() == 0; }));
   EXPECT_EQ(kelsimHasHandler(""), 0);
   EXPECT_EQ(kelsimHasHandler("rt-a"), 0);
 

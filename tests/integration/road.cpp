@@ -111,12 +111,14 @@ Names RoadTest::NextList(std::uint32_t ref) {
   return names;
 }
 
-void RoadTest::PollFor(std::uint32_t ref, const Names& expected) {
+std::vector<std::int32_t> RoadTest::PollFor(std::uint32_t ref, const Names& expected) {
+  std::vector<std::int32_t> results;
   Names last;
   std::int32_t result = kPending;
   const bool arrived = WaitFor([&] {
     hostbind::UHandle slot = nullptr;
     result = Call(ref, &slot);
+    if (results.empty() || results.back() != result) results.push_back(result);
     if (result != kWritten) {
       if (slot != nullptr) ztrtsimDisposeNameList(slot);
       return result != kPending && result != kUnchanged;
@@ -127,6 +129,7 @@ void RoadTest::PollFor(std::uint32_t ref, const Names& expected) {
   });
   EXPECT_TRUE(arrived && result == kWritten) << "the expected list never arrived; last result " << result
                                              << ", last list of " << last.size() << " names";
+  return results;
 }
 
 }  // namespace road

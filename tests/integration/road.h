@@ -1,5 +1,5 @@
 #pragma once
-// The whole road for fault and hostile-input tests: the plug-in loaded as the
+// The whole road for the plug-in tests: the plug-in loaded as the
 // host loads it, the simulated engine and library behind it.
 #include <gtest/gtest.h>
 
@@ -55,8 +55,9 @@ class RoadTest : public ::testing::Test {
   static std::int32_t CallUntilSettled(std::uint32_t ref, hostbind::UHandle* slot);
   // Calls until a list is written and returns its names; the list is disposed of.
   static Names NextList(std::uint32_t ref);
-  // Calls until a list equal to `expected` arrives; lists on the way are disposed of.
-  static void PollFor(std::uint32_t ref, const Names& expected);
+  // Calls until a list equal to `expected` arrives; lists on the way are
+  // disposed of. Returns the results seen, each change of result once.
+  static std::vector<std::int32_t> PollFor(std::uint32_t ref, const Names& expected);
   // Waits until the refreshes the library has seen so far have ended.
   static void WaitForRefreshes();
 };
