@@ -1,8 +1,8 @@
 #include <boost/make_shared.hpp>
 
 #include "kronel/morrow_cache.h"
+#include "kronel/notification_routes.h"
 #include "kronel/property_ids.h"
-#include "kronel/target_registrations.h"
 #include "morrowkit/hresult_exception.h"
 
 namespace kronel {
@@ -29,7 +29,7 @@ std::string StringOrEmpty(const Record& record, std::uint32_t tag) {
 
 std::string SourceName(const Record& record, std::uint32_t index) {
   return record.HasProperty(kPropertySourceName + index) ? record.GetIndexedString(kPropertySourceName, index)
-                                                          : std::string();
+                                                         : std::string();
 }
 
 }  // namespace
@@ -78,7 +78,8 @@ void MorrowCache::Refresh() {
     upToDate.exchange(1);
     if (!framework) {
       framework = boost::make_shared<Framework>(true, true);
-      TargetRegistrations::Instance().Register(*framework, targetUrl, this, generation);
+      joined = true;
+      NotificationRoutes::Instance().Join(targetUrl, framework, weak_from_this(), generation);
     }
     std::set<std::string> found;
     Discover(found);

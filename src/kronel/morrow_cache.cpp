@@ -1,9 +1,13 @@
 #include "kronel/morrow_cache.h"
 
-#include <boost/thread/thread.hpp>
+#include <memory>
+#include <utility>
+
+#include <boost/thread/exceptions.hpp>
 
 #include "kronel/model_codes.h"
-#include "kronel/target_registrations.h"
+#include "kronel/notification_routes.h"
+#include "platform/module_reference.h"
 
 namespace kronel {
 
@@ -11,10 +15,10 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
     : targetUrl(targetUrl),
       deviceModels(std::begin(kDeviceModelCodes), std::end(kDeviceModelCodes)),
       systemModels(std::begin(kSystemModelCodes), std::end(kSystemModelCodes)),
-      generation(TargetRegistrations::Instance().NextGeneration()) {}
+      generation(NotificationRoutes::Instance().NextGeneration()) {}
 
 MorrowCache::~MorrowCache() {
-  if (framework) TargetRegistrations::Instance().Unregister(*framework, targetUrl, this);
+  if (joined) NotificationRoutes::Instance().Leave(targetUrl);
 }
 
 bool MorrowCache::IsUpToDate() {
@@ -37,9 +41,26 @@ MorrowCache::Snapshot MorrowCache::CopySnapshot() {
   return Snapshot{std::vector<std::string>(names.begin(), names.end()), version.load()};
 }
 
+namespace {
+
+// What a worker thread owns: its share of the cache and the task. Both end
+// before the thread leaves the module's code.
+struct Worker {
+  boost::shared_ptr<MorrowCache> cache;
+  boost::packaged_task<void()> task;
+
+  static void Run(void* worker) noexcept {
+    std::unique_ptr<Worker> self(static_cast<Worker*>(worker));
+    self->task();
+  }
+};
+
+}  // namespace
+
 void MorrowCache::RequestRefresh() {
-  // Declared before the lock, so that it is released after unlocking, should
-  // it be the last share; it is empty unless a worker failed to start.
+  // Declared before the lock, so that the last share of this cache, should
+  // this call hold it in the end, goes after unlocking; the worker gets a
+  // copy, so a worker that cannot start never takes the last one with it.
   boost::shared_ptr<MorrowCache> self;
   boost::lock_guard<boost::mutex> lock(mutex);
   if (refreshing.load() != 0) {
@@ -52,18 +73,13 @@ void MorrowCache::RequestRefresh() {
 
   refreshing.exchange(1);
   try {
-    // The task holds a plain pointer; the share that keeps the cache alive
-    // lives in the thread's function, never in the task: the future kept in
-    // lastRefresh shares the task's state, and would keep the cache forever.
-    // The share moves to the worker, so a notification that starts a refresh
-    // never ends up holding the last one.
-    boost::packaged_task<void()> task([this] { Refresh(); });
-    boost::unique_future<void> future = task.get_future();
-    boost::thread worker([owner = std::move(self), task = std::move(task)]() mutable {
-      task();
-      owner.reset();
-    });
-    worker.detach();
+    // The task holds a plain pointer and the share lives beside it: the
+    // future kept in lastRefresh shares the task's state, and would keep the
+    // cache forever.
+    auto worker = std::make_unique<Worker>(Worker{self, boost::packaged_task<void()>([this] { Refresh(); })});
+    boost::unique_future<void> future = worker->task.get_future();
+    if (!platform::StartModuleThread(&Worker::Run, worker.get())) throw boost::thread_resource_error();
+    worker.release();
     lastRefresh = std::move(future);
   } catch (...) {
     // Left at 1, this cache would never refresh again.

@@ -72,6 +72,8 @@ class MorrowCache : public morrowkit::FrameworkNotificationHandler,
   std::set<std::uint32_t> systemModels;
   // Orders this cache among the caches made for the same target.
   const std::uint64_t generation;
+  // Set once the first refresh has joined the target's notification route.
+  bool joined = false;
 };
 
 // Discovery rules over one record; absent properties read as empty.

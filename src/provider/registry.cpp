@@ -1,7 +1,9 @@
 #include "provider/registry.h"
 
+#include <new>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <boost/functional/hash.hpp>
 #include <boost/make_shared.hpp>
@@ -29,6 +31,16 @@ std::set<std::uint32_t> appRefs;
 boost::shared_ptr<CacheMap> targetCaches;
 boost::mutex registryMutex;
 
+// Destroyed before the map: at process exit the library's threads are gone,
+// perhaps holding its locks, so caches still mapped then are left as they
+// are rather than unregistered from it.
+struct MapLeftAtExit {
+  ~MapLeftAtExit() {
+    alignas(boost::shared_ptr<CacheMap>) static unsigned char storage[sizeof(boost::shared_ptr<CacheMap>)];
+    if (targetCaches) new (storage) boost::shared_ptr<CacheMap>(std::move(targetCaches));
+  }
+} mapLeftAtExit;
+
 std::string UrlOf(hostbind::LStrHandle url) {
   if (url == nullptr || *url == nullptr) return std::string();
   const hostbind::LStr* text = *url;
@@ -52,7 +64,8 @@ std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot, st
     if (!targetCaches) targetCaches = boost::make_shared<CacheMap>();
     CacheMap::iterator entry = targetCaches->find(url);
     if (entry == targetCaches->end()) {
-      entry = targetCaches->emplace(url, CacheMetadata{boost::make_shared<kronel::MorrowCache>(url), 0}).first;
+      entry =
+          targetCaches->emplace(url, CacheMetadata{boost::make_shared<kronel::MorrowCache>(url), 0}).first;
     }
     CacheMetadata& metadata = entry->second;
     kronel::MorrowCache& cache = *metadata.cache;
@@ -63,6 +76,9 @@ std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot, st
     }
     if (cache.GetVersion() == metadata.lastVersion) return kResultUnchanged;
 
+    // A list is due but the host gave nowhere to put it: nothing is written
+    // and the list stays due.
+    if (slot == nullptr) return kResultFailure;
     const kronel::MorrowCache::Snapshot snapshot = cache.CopySnapshot();
     result = WriteNameList(snapshot.names, slot);
     // A list that never reached the host is offered again by the next call.

@@ -21,7 +21,6 @@ class ReleaseRaceTest : public RoadTest {
 // The cache dropped while its refresh runs ends after its successor has
 // registered for the same target; its farewell must not silence the successor.
 TEST_F(ReleaseRaceTest, DroppedCacheEndingLateKeepsTheNewCacheRegistered) {
-
   Load(kDescription);
   SetLatency("FindHardware", 300);
   hostbind::UHandle slot = nullptr;
@@ -32,7 +31,10 @@ TEST_F(ReleaseRaceTest, DroppedCacheEndingLateKeepsTheNewCacheRegistered) {
 
   PollFor(1, Names{"Dev1"});
   ASSERT_EQ(kelsimHasHandler(""), 1);
-  ASSERT_TRUE(WaitFor([] { return kelsimLiveObjects() == 1; })) << "the first cache never ended";
+  // Both walks over (two calls of Next each) and their records gone: the
+  // frameworks of the two caches are all that is left.
+  ASSERT_TRUE(WaitFor([] { return kelsimCallCount("Next") == 4 && kelsimLiveObjects() == 2; }))
+      << "the first cache never ended";
   EXPECT_EQ(kelsimHasHandler(""), 1);
 
   ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})");
@@ -45,7 +47,6 @@ TEST_F(ReleaseRaceTest, DroppedCacheEndingLateKeepsTheNewCacheRegistered) {
 // cache, and that refresh ends at once: whichever thread lets go last, the
 // cache must end unlocked and whole (ThreadSanitizer sees the difference).
 TEST_F(ReleaseRaceTest, NotificationMeetingTheLastReleaseEndsTheCacheCleanly) {
-
   Load(kDescription);
   char error[256] = "";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);

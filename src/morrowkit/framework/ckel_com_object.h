@@ -2,8 +2,10 @@
 #include <atomic>
 #include <cstdint>
 #include <new>
+#include <utility>
 
 #include "morrowkit/interfaces.h"
+#include "platform/module_reference.h"
 
 namespace morrowkit {
 
@@ -25,7 +27,9 @@ class CKelComObjectRootEx {
 
 // Makes T a complete object the library can hold: T names its one interface
 // (T::Interface, answered for T::kInterfaceId and IUnknown alike). The count
-// starts at 0 and the object deletes itself when it returns there.
+// starts at 0 and the object deletes itself when it returns there. While it
+// lives it keeps the module loaded, since the library may call it, or
+// release it, at any time.
 template <class T>
 class CKelComObject final : public T {
  public:
@@ -51,13 +55,20 @@ class CKelComObject final : public T {
 
   std::uint32_t Release() override {
     const std::int32_t count = this->InternalRelease();
-    if (count == 0) delete this;
-    return static_cast<std::uint32_t>(count);
+    if (count != 0) return static_cast<std::uint32_t>(count);
+    platform::ModuleReference module = std::move(module_);
+    delete this;
+    // The library's own thread returns through this code after the
+    // reference is gone.
+    if (!platform::ModuleHeld::OnThisThread()) module.ReleaseFromForeignThread();
+    return 0;
   }
 
  private:
   CKelComObject() = default;
   ~CKelComObject() override = default;
+
+  platform::ModuleReference module_ = platform::ModuleReference::Take();
 };
 
 }  // namespace morrowkit
