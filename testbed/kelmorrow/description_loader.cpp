@@ -106,8 +106,10 @@ class Loader {
         model.settings = LoadRecord(member.value);
       } else if (member.key == "license") {
         LoadLicense(member.value, model);
+      } else if (member.key == "profile") {
+        model.profile = LoadProfile(member.value);
       } else {
-        UnknownKey(member, "the hardware description", {"targets", "settings", "license"});
+        UnknownKey(member, "the hardware description", {"targets", "settings", "license", "profile"});
       }
     }
     return model;
@@ -134,7 +136,43 @@ class Loader {
     return change;
   }
 
+  Profile LoadProfile(const Value& root) const {
+    ExpectKind(root, Kind::kObject, "the profile");
+    Profile profile;
+    for (const Member& member : root.members) {
+      if (member.key == "registrations") {
+        profile.registrations = LoadChoice<Profile::Registrations>(member, kRegistrationsNames);
+      } else if (member.key == "removal") {
+        profile.removal = LoadChoice<Profile::Removal>(member, kRemovalNames);
+      } else if (member.key == "delivery") {
+        profile.delivery = LoadChoice<Profile::Delivery>(member, kDeliveryNames);
+      } else if (member.key == "frameworks") {
+        profile.frameworks = LoadChoice<Profile::Frameworks>(member, kFrameworksNames);
+      } else if (member.key == "late-release-ms") {
+        profile.lateReleaseMs =
+            static_cast<std::uint32_t>(LoadInteger(member.value, morrowkit::kPropertyTypeUInt32, member.key));
+      } else {
+        UnknownKey(member, "the profile",
+                   {"registrations", "removal", "delivery", "frameworks", "late-release-ms"});
+      }
+    }
+    return profile;
+  }
+
  private:
+  template <class Choice, std::size_t N>
+  Choice LoadChoice(const Member& member, const char* const (&names)[N]) const {
+    if (member.value.kind != Kind::kString)
+      Fail(member.value.position, "expected a string for " + Quote(member.key));
+    std::string list;
+    for (std::size_t i = 0; i < N; ++i) {
+      if (member.value.text == names[i]) return static_cast<Choice>(i);
+      list += (i == 0 ? "" : i + 1 == N ? " or " : ", ") + std::string(names[i]);
+    }
+    Fail(member.value.position, "unknown value " + Quote(member.value.text) + " for " + Quote(member.key) +
+                                    " (expected " + list + ")");
+  }
+
   [[noreturn]] void Fail(Position position, const std::string& message) const {
     throw DescriptionError(json::FormatError(source_, position, message));
   }
@@ -429,6 +467,10 @@ Model LoadDescription(std::string_view text, const std::string& source) {
 
 Change LoadChange(std::string_view text, const std::string& source) {
   return Loader(source).LoadChange(ParseText(text, source));
+}
+
+Profile LoadProfile(std::string_view text, const std::string& source) {
+  return Loader(source).LoadProfile(ParseText(text, source));
 }
 
 }  // namespace kelmorrow

@@ -9,6 +9,7 @@
 
 #include "hardware_model.h"
 #include "json_value.h"
+#include "profile.h"
 
 namespace kelmorrow {
 
@@ -26,5 +27,7 @@ struct Change {
 
 Model LoadDescription(std::string_view text, const std::string& source);
 Change LoadChange(std::string_view text, const std::string& source);
+// Members left out take their defaults.
+Profile LoadProfile(std::string_view text, const std::string& source);
 
 }  // namespace kelmorrow

@@ -89,6 +89,16 @@ Json WriteTarget(const Target& target, bool& exact) {
   return out;
 }
 
+Json WriteProfile(const Profile& profile) {
+  Json out = Json::object();
+  out["registrations"] = kRegistrationsNames[static_cast<int>(profile.registrations)];
+  out["removal"] = kRemovalNames[static_cast<int>(profile.removal)];
+  out["delivery"] = kDeliveryNames[static_cast<int>(profile.delivery)];
+  out["frameworks"] = kFrameworksNames[static_cast<int>(profile.frameworks)];
+  out["late-release-ms"] = profile.lateReleaseMs;
+  return out;
+}
+
 }  // namespace
 
 std::string WriteDescription(const Model& model, bool& exact) {
@@ -103,6 +113,7 @@ std::string WriteDescription(const Model& model, bool& exact) {
   license["licensed"] = model.licensed;
   if (!model.licenseText.empty()) license["text"] = ToUtf8Lossy(model.licenseText, exact);
   root["license"] = std::move(license);
+  if (model.profile) root["profile"] = WriteProfile(*model.profile);
   return root.dump(2) + "\n";
 }
 

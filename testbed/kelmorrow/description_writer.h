@@ -1,5 +1,6 @@
 #pragma once
-// Writes a model back as a hardware description that loads into the same model.
+// Writes a model back as a hardware description that loads into the same model,
+// with the profile the description gave, if any.
 #include <string>
 
 #include "hardware_model.h"

@@ -1,10 +1,29 @@
 #include "framework.h"
 
+#include <atomic>
+#include <mutex>
+
 #include "operation.h"
 
 namespace kelmorrow {
+namespace {
 
-Framework* Framework::Create(bool flag1, bool flag2) { return new Framework(flag1, flag2); }
+std::atomic<std::uint64_t> g_nextSerial{1};
+std::mutex g_sharedMutex;
+Framework* g_shared = nullptr;  // may be on its way out: take it only with TryAdd
+
+}  // namespace
+
+Framework::Framework(bool flag1, bool flag2)
+    : serial_(g_nextSerial.fetch_add(1)), flag1_(flag1), flag2_(flag2) {}
+
+Framework* Framework::Obtain(bool flag1, bool flag2, bool shared) {
+  if (!shared) return new Framework(flag1, flag2);
+  std::lock_guard<std::mutex> lock(g_sharedMutex);
+  if (g_shared != nullptr && g_shared->refs_.TryAdd()) return g_shared;
+  g_shared = new Framework(flag1, flag2);
+  return g_shared;
+}
 
 HRESULT Framework::QueryInterface(const morrowkit::Iid& iid, void** object) {
   return AnswerQuery(object, [&]() -> morrowkit::IUnknown* {
@@ -21,7 +40,13 @@ std::uint32_t Framework::AddRef() { return refs_.Add(); }
 
 std::uint32_t Framework::Release() {
   std::uint32_t left = refs_.Drop();
-  if (left == 0) delete this;
+  if (left == 0) {
+    {
+      std::lock_guard<std::mutex> lock(g_sharedMutex);
+      if (g_shared == this) g_shared = nullptr;
+    }
+    delete this;
+  }
   return left;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The framework object that kelsysInstantiateFramework2 hands out. Every
-// instance works on the library's one model.
+// instance works on the library's one model. Each has a serial number of its
+// own, which, unlike its address, is never used again.
 #include <cstdint>
 
 #include "morrowkit/interfaces.h"
@@ -10,8 +11,11 @@ namespace kelmorrow {
 
 class Framework final : public morrowkit::IqvSysFramework3, public morrowkit::IqvSysDiagnostics {
  public:
-  // One reference, owned by the caller.
-  static Framework* Create(bool flag1, bool flag2);
+  // One reference, owned by the caller: to a new object, or when shared to
+  // the shared one while it lives.
+  static Framework* Obtain(bool flag1, bool flag2, bool shared);
+
+  std::uint64_t serial() const { return serial_; }
 
   HRESULT QueryInterface(const morrowkit::Iid& iid, void** object) override;
   std::uint32_t AddRef() override;
@@ -72,10 +76,11 @@ class Framework final : public morrowkit::IqvSysFramework3, public morrowkit::Iq
   HRESULT Reserved32() override;
 
  private:
-  Framework(bool flag1, bool flag2) : flag1_(flag1), flag2_(flag2) {}
+  Framework(bool flag1, bool flag2);
   ~Framework() = default;
 
   RefCount refs_;
+  const std::uint64_t serial_;
   const bool flag1_;
   const bool flag2_;
 };

@@ -47,7 +47,13 @@ HRESULT Framework::SetNotificationHandler(const platform::WideChar* target,
     if (target == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name) return platform::kE_INVALIDARG;
-    return Library::Instance().notifier().SetHandler(*name, handler, context);
+    Library& library = Library::Instance();
+    std::vector<platform::WideString> names;
+    if (handler != nullptr) {
+      std::lock_guard<std::mutex> lock(library.mutex());
+      if (Target* known = FindTarget(*name)) names = Library::ResourceNames(known->records);
+    }
+    return library.notifier().SetHandler(*name, serial_, handler, context, std::move(names));
   });
 }
 
@@ -57,13 +63,15 @@ HRESULT Framework::RefreshTarget(const platform::WideChar* target, std::uint32_t
     auto name = NameFromCaller(target);
     if (!name) return platform::kE_INVALIDARG;
     Library& library = Library::Instance();
+    std::vector<platform::WideString> names;
     {
       std::lock_guard<std::mutex> lock(library.mutex());
       Target* known = FindTarget(*name);
       if (known == nullptr) return kE_ElementNotFound;
-      library.notifier().Post(*name, morrowkit::kChangeRecordsReplaced, Library::ResourceNames(known->records));
+      names = Library::ResourceNames(known->records);
     }
-    if (timeoutMs != 0 && !Notifier::OnDeliveryThread() && !library.notifier().WaitIdle(timeoutMs)) {
+    library.notifier().Post(*name, morrowkit::kChangeRecordsReplaced, std::move(names));
+    if (timeoutMs != 0 && !Notifier::InsideCallback() && !library.notifier().WaitIdle(timeoutMs)) {
       return kE_Timeout;
     }
     return platform::kS_OK;
@@ -158,17 +166,20 @@ HRESULT Framework::AddTarget(const platform::WideChar* target, const platform::W
     auto name = NameFromCaller(target);
     if (!name || !IsFlag(replace) || reserved != nullptr) return platform::kE_INVALIDARG;
     Library& library = Library::Instance();
-    std::lock_guard<std::mutex> lock(library.mutex());
-    Target* existing = FindTarget(*name);
-    if (existing != nullptr && replace == 0) return kE_AlreadyExists;
-    Target added;
-    added.hostName = FromCaller(hostName);
-    added.description = FromCaller(description);
     std::vector<platform::WideString> dropped;
-    if (existing != nullptr) dropped = Library::ResourceNames(existing->records);
-    bool hadRecords = existing != nullptr && !existing->records.empty();
-    library.state().model.targets[*name] = std::move(added);
-    library.state().saved = false;
+    bool hadRecords;
+    {
+      std::lock_guard<std::mutex> lock(library.mutex());
+      Target* existing = FindTarget(*name);
+      if (existing != nullptr && replace == 0) return kE_AlreadyExists;
+      Target added;
+      added.hostName = FromCaller(hostName);
+      added.description = FromCaller(description);
+      if (existing != nullptr) dropped = Library::ResourceNames(existing->records);
+      hadRecords = existing != nullptr && !existing->records.empty();
+      library.state().model.targets[*name] = std::move(added);
+      library.state().saved = false;
+    }
     if (hadRecords) library.notifier().Post(*name, morrowkit::kChangeRecordsRemoved, std::move(dropped));
     return platform::kS_OK;
   });

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "profile.h"
 #include "record.h"
 
 namespace kelmorrow {
@@ -30,6 +31,8 @@ struct Model {
   bool licensed = true;
   platform::WideString licenseText;
   std::string sourceName;
+  // Only when the description gives one.
+  std::optional<Profile> profile;
 };
 
 }  // namespace kelmorrow

@@ -20,34 +20,60 @@ extern "C" {
 #endif
 
 /* Back to the state of a freshly loaded library: no records, failures,
-   latencies, counters or handlers; the delivery queue is dropped, a running
-   callback is waited for and the delivery thread ends. Live objects and
-   outstanding references are not counters: clients still hold them. */
+   latencies, counters, scheduled changes or handlers, and the default
+   profile; the delivery queue is dropped, running callbacks are waited for,
+   late releases are made at once and the library's threads end. Live objects
+   and outstanding references are not counters: clients still hold them. */
 void kelsimReset(void);
 
-/* Drops the delivery queue, waits for a running callback, ends the delivery
-   thread and releases every handler, keeping the model. Unloading the
-   library does the same without joining the thread (it runs only while
-   notifications are pending), giving a running callback a second to end. */
+/* Drops the delivery queue, waits for running callbacks, ends the library's
+   threads and releases every handler, late releases included, keeping the
+   model and the profile. Unloading the library does the same without joining
+   the threads (they run only while notifications or late releases are
+   pending), giving a running callback or release a second to end. */
 void kelsimShutdown(void);
 
-/* Replace the whole model by a hardware description. A rejected
-   description changes nothing; the message reads "source:line:column: ...". */
+/* Replace the whole model by a hardware description, and the profile by the
+   description's "profile" when it has one. A rejected description changes
+   nothing; the message reads "source:line:column: ...". */
 int32_t kelsimLoadFile(const char* path, char* error, size_t errorSize);
 int32_t kelsimLoadText(const char* text, const char* sourceName, char* error, size_t errorSize);
 
+/* How the library behaves where its contract is silent, as a JSON object
+   with any of "registrations" ("per-target" or "per-framework"), "removal"
+   ("waits" or "does-not-wait"), "delivery" ("library-thread" or "inline"),
+   "frameworks" ("new" or "shared") and "late-release-ms" (0 or more); see
+   docs/hardware-description.md. Members left out take their defaults, so
+   "{}" is the default profile. It applies to what happens next; existing
+   registrations stay. A rejected profile changes nothing; the message reads
+   "<profile>:line:column: ...". */
+int32_t kelsimSetProfile(const char* profileJson, char* error, size_t errorSize);
+
 /* Apply {"replace": [records]}, {"add": [records]} or {"remove": [resource
-   names]} to a target ("" is the local machine) and queue the notification
-   for the target's handler. */
+   names]} to a target ("" is the local machine) and notify every handler
+   registered for the target: queued for the library's thread, or delivered
+   before this returns under inline delivery. */
 int32_t kelsimApplyChange(const char* target, const char* changeJson, const char* sourceName, char* error,
                           size_t errorSize);
+/* The same change, checked now, applied inside the next call of `operation`
+   (any operation, or "OnConfigurationChanged" for the next callback) after
+   its latency and before its own work, on that call's thread, and notified
+   as the profile says: under inline delivery before that call returns. A
+   removal whose records have gone by then is dropped. */
+int32_t kelsimApplyChangeDuring(const char* operation, const char* target, const char* changeJson,
+                                const char* sourceName, char* error, size_t errorSize);
 
-/* 1 once no notification is queued or being delivered, 0 on timeout. */
+/* 1 once no notification is queued, no callback runs (but the caller's own)
+   and no late release is pending; 0 on timeout. */
 int32_t kelsimWaitIdle(uint32_t timeoutMs);
 
-/* Latency in milliseconds, applied at the start of each call (0 removes it). */
+/* Latency in milliseconds, applied at the start of each call (0 removes it).
+   For "OnConfigurationChanged" the library waits after a callback has begun,
+   the handler referenced and the callback counted as running, and before it
+   calls the handler. */
 int32_t kelsimSetLatency(const char* operation, uint32_t milliseconds, char* error, size_t errorSize);
-/* The nth call from now answers `result` (once), or every call when nth is 0.
+/* The nth call from now answers `result` (once), or every call when nth is 0
+   (not for "OnConfigurationChanged", which is the handler's).
    Out parameters are null or zero then; a `detail` out parameter reads
    "injected failure of <operation>". */
 int32_t kelsimSetFailure(const char* operation, uint32_t nth, int32_t result, char* error, size_t errorSize);
@@ -62,9 +88,15 @@ uint64_t kelsimFailureCount(void);
 uint64_t kelsimLiveObjects(void);
 uint64_t kelsimOutstandingReferences(void);
 
-/* 1 when a notification handler is registered for the target. */
+/* 1 when the target has at least one registration. */
 int32_t kelsimHasHandler(const char* target);
-/* Notifications delivered, and dropped for want of a handler, since the last reset. */
+/* Registrations held now, for every target and framework object. */
+uint64_t kelsimRegistrations(void);
+/* References the library holds now on handlers given to it: one per
+   registration, per callback under way and per late release pending. */
+uint64_t kelsimHandlerReferences(void);
+/* Handler calls made, and notifications dropped for want of a handler,
+   since the last reset. */
 uint64_t kelsimDeliveredNotifications(void);
 uint64_t kelsimDroppedNotifications(void);
 /* What the last handler call returned (0 before any). */

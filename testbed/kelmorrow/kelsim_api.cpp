@@ -10,6 +10,7 @@
 #include <string>
 
 #include "description_loader.h"
+#include "handler_refs.h"
 #include "kelsim.h"
 #include "library.h"
 #include "ref_count.h"
@@ -69,12 +70,32 @@ int32_t kelsimLoadText(const char* text, const char* sourceName, char* error, si
   });
 }
 
+int32_t kelsimSetProfile(const char* profileJson, char* error, size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (profileJson == nullptr) throw std::invalid_argument("no profile given");
+    Library::Instance().SetProfile(kelmorrow::LoadProfile(profileJson, "<profile>"));
+  });
+}
+
 int32_t kelsimApplyChange(const char* target, const char* changeJson, const char* sourceName, char* error,
                           size_t errorSize) {
   return Control(error, errorSize, [&] {
     if (target == nullptr || changeJson == nullptr) throw std::invalid_argument("no target or change given");
     std::string source = SourceOr(sourceName, "<change>");
     Library::Instance().ApplyChange(target, kelmorrow::LoadChange(changeJson, source), source);
+  });
+}
+
+int32_t kelsimApplyChangeDuring(const char* operation, const char* target, const char* changeJson,
+                                const char* sourceName, char* error, size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (operation == nullptr || !kelmorrow::OperationControl::IsKnown(operation)) {
+      throw std::invalid_argument("unknown operation \"" + SourceOr(operation, "") + "\"");
+    }
+    if (target == nullptr || changeJson == nullptr) throw std::invalid_argument("no target or change given");
+    std::string source = SourceOr(sourceName, "<change>");
+    Library::Instance().ApplyChangeDuring(operation, target, kelmorrow::LoadChange(changeJson, source),
+                                          source);
   });
 }
 
@@ -90,6 +111,9 @@ int32_t kelsimSetLatency(const char* operation, uint32_t milliseconds, char* err
 
 int32_t kelsimSetFailure(const char* operation, uint32_t nth, int32_t result, char* error, size_t errorSize) {
   return Control(error, errorSize, [&] {
+    if (operation != nullptr && std::strcmp(operation, kelmorrow::kCallbackOperation) == 0) {
+      throw std::invalid_argument("OnConfigurationChanged is the handler's: it can be delayed, not failed");
+    }
     if (operation == nullptr ||
         !Library::Instance().control().SetFailure(operation, nth, static_cast<HRESULT>(result))) {
       throw std::invalid_argument("unknown operation \"" + SourceOr(operation, "") + "\"");
@@ -115,6 +139,10 @@ uint64_t kelsimOutstandingReferences(void) { return kelmorrow::RefCount::Outstan
 int32_t kelsimHasHandler(const char* target) {
   return target != nullptr && Library::Instance().notifier().HasHandler(target) ? 1 : 0;
 }
+
+uint64_t kelsimRegistrations(void) { return Library::Instance().notifier().RegistrationCount(); }
+
+uint64_t kelsimHandlerReferences(void) { return kelmorrow::HandlerReferences(); }
 
 uint64_t kelsimDeliveredNotifications(void) { return Library::Instance().notifier().Delivered(); }
 

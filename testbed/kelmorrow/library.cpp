@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <utility>
 
 #include "json_reader.h"
@@ -41,7 +42,8 @@ void Library::Unload() {
   if (library == nullptr) return;
   // A parked delivery thread, or a caller still holding one of the library's
   // objects, may touch the state at any time: it then stays for good.
-  if (library->notifier_.Abandon() && RefCount::LiveObjects() == 0 && g_library.exchange(nullptr) == library) {
+  if (library->notifier_.Abandon() && RefCount::LiveObjects() == 0 &&
+      g_library.exchange(nullptr) == library) {
     delete library;
   }
 }
@@ -62,10 +64,14 @@ bool Library::IsBag(const morrowkit::IqvSysPropertyBag* bag) {
 }
 
 void Library::Load(Model model) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  state_.model = std::move(model);
-  state_.reservations.clear();
-  state_.saved = true;
+  std::optional<Profile> profile = model.profile;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    state_.model = std::move(model);
+    state_.reservations.clear();
+    state_.saved = true;
+  }
+  if (profile) SetProfile(*profile);
 }
 
 std::vector<platform::WideString> Library::ResourceNames(const std::vector<RecordPtr>& records) {
@@ -76,44 +82,92 @@ std::vector<platform::WideString> Library::ResourceNames(const std::vector<Recor
   return names;
 }
 
-void Library::ApplyChange(const std::string& target, const Change& change, const std::string& source) {
-  std::lock_guard<std::mutex> lock(mutex_);
+std::pair<std::vector<RecordPtr>, std::vector<platform::WideString>> Library::Changed(
+    const std::string& target, const Change& change, const std::string& source) {
   auto& targets = state_.model.targets;
+  auto found = targets.find(target);
+  std::vector<RecordPtr> records = found == targets.end() ? std::vector<RecordPtr>() : found->second.records;
   std::vector<platform::WideString> names;
   if (change.kind == morrowkit::kChangeRecordsRemoved) {
-    auto found = targets.find(target);
-    std::vector<RecordPtr> kept = found == targets.end() ? std::vector<RecordPtr>() : found->second.records;
     for (const auto& [name, position] : change.removals) {
       auto named = [&](const RecordPtr& record) {
         const platform::WideString* resource = record->StringAt(kTagResourceName);
         return resource != nullptr && *resource == name;
       };
-      if (std::none_of(kept.begin(), kept.end(), named)) {
+      if (std::none_of(records.begin(), records.end(), named)) {
         bool exact = true;
-        throw DescriptionError(json::FormatError(source, position,
-                                                 "no record named \"" + ToUtf8Lossy(name, exact) +
-                                                     "\" on the target \"" + target + "\""));
+        throw DescriptionError(json::FormatError(
+            source, position,
+            "no record named \"" + ToUtf8Lossy(name, exact) + "\" on the target \"" + target + "\""));
       }
-      kept.erase(std::remove_if(kept.begin(), kept.end(), named), kept.end());
+      records.erase(std::remove_if(records.begin(), records.end(), named), records.end());
       AppendNew(names, name);
     }
-    if (found != targets.end()) found->second.records = std::move(kept);
+  } else if (change.kind == morrowkit::kChangeRecordsAdded) {
+    names = ResourceNames(change.records);
+    records.insert(records.end(), change.records.begin(), change.records.end());
   } else {
-    Target& changed = targets[target];
-    if (change.kind == morrowkit::kChangeRecordsAdded) {
-      names = ResourceNames(change.records);
-      changed.records.insert(changed.records.end(), change.records.begin(), change.records.end());
-    } else {
-      names = ResourceNames(changed.records);
-      for (const platform::WideString& name : ResourceNames(change.records)) AppendNew(names, name);
-      changed.records = change.records;
-    }
+    names = ResourceNames(records);
+    for (const platform::WideString& name : ResourceNames(change.records)) AppendNew(names, name);
+    records = change.records;
   }
-  state_.saved = false;
+  return {std::move(records), std::move(names)};
+}
+
+void Library::ApplyChange(const std::string& target, const Change& change, const std::string& source) {
+  std::vector<platform::WideString> names;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto changed = Changed(target, change, source);
+    // A removal leaves a target it does not know as it is: absent.
+    if (change.kind != morrowkit::kChangeRecordsRemoved || state_.model.targets.count(target) != 0) {
+      state_.model.targets[target].records = std::move(changed.first);
+    }
+    names = std::move(changed.second);
+    state_.saved = false;
+  }
+  // Inline delivery calls the handlers from here: no lock may be held.
   notifier_.Post(target, change.kind, std::move(names));
 }
 
+void Library::ApplyChangeDuring(const std::string& operation, const std::string& target, Change change,
+                                const std::string& source) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Changed(target, change, source);
+  }
+  scheduled_.Add({operation, target, std::move(change), source});
+}
+
+void Library::ApplyScheduled(const char* operation) {
+  for (ScheduledChange& due : scheduled_.TakeFor(operation)) {
+    try {
+      ApplyChange(due.target, due.change, due.source);
+    } catch (...) {
+      // A removal whose records went meanwhile: nothing to apply.
+    }
+  }
+}
+
+void Library::EnterCallback() {
+  control_.Enter(kCallbackOperation);
+  ApplyScheduled(kCallbackOperation);
+}
+
+void Library::SetProfile(const Profile& profile) {
+  std::lock_guard<std::mutex> lock(profileMutex_);
+  profile_ = profile;
+  notifier_.SetProfile(profile);
+}
+
+Profile Library::profile() {
+  std::lock_guard<std::mutex> lock(profileMutex_);
+  return profile_;
+}
+
 void Library::Reset() {
+  scheduled_.Clear();
+  SetProfile(Profile());
   notifier_.Stop();
   notifier_.ResetStatistics();
   control_.Reset();
@@ -122,6 +176,5 @@ void Library::Reset() {
 }
 
 void Library::Shutdown() { notifier_.Stop(); }
-
 
 }  // namespace kelmorrow

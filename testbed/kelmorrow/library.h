@@ -1,8 +1,9 @@
 #pragma once
 // The library's process-wide state: the hardware model and what goes with
 // it under one mutex, the operation controls, the notifier and the registry
-// of the property bags handed out. Unloading destroys it only when no thread
-// and no object of the library is left that could still reach it.
+// of the property bags handed out, the profile and the changes scheduled for
+// later calls. Unloading destroys it only when no thread and no object of
+// the library is left that could still reach it.
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -14,6 +15,8 @@
 #include "hardware_model.h"
 #include "notifier.h"
 #include "operation_control.h"
+#include "profile.h"
+#include "scheduled_changes.h"
 
 namespace kelmorrow {
 
@@ -34,10 +37,21 @@ class Library {
   OperationControl& control() { return control_; }
   Notifier& notifier() { return notifier_; }
 
-  // Swaps a whole new model in; registrations stay, nothing is notified.
+  // Swaps a whole new model in and applies its profile, if it has one;
+  // registrations stay, nothing is notified.
   void Load(Model model);
   // Throws DescriptionError (remove of a name the target lacks); nothing changes then.
   void ApplyChange(const std::string& target, const Change& change, const std::string& source);
+  // Checked now like ApplyChange, applied inside the next call of the operation.
+  void ApplyChangeDuring(const std::string& operation, const std::string& target, Change change,
+                         const std::string& source);
+  // What every operation does after its latency and before its own work.
+  void ApplyScheduled(const char* operation);
+  // What every callback does before the handler is called.
+  void EnterCallback();
+
+  void SetProfile(const Profile& profile);
+  Profile profile();
   // Resource names of the records, in order, without repeats.
   static std::vector<platform::WideString> ResourceNames(const std::vector<RecordPtr>& records);
 
@@ -55,10 +69,18 @@ class Library {
   Library() = default;
   ~Library() = default;
 
+  // Under mutex(): the target's new records and the names to notify.
+  std::pair<std::vector<RecordPtr>, std::vector<platform::WideString>> Changed(const std::string& target,
+                                                                               const Change& change,
+                                                                               const std::string& source);
+
   std::mutex mutex_;
   LibraryState state_;
   OperationControl control_;
   Notifier notifier_;
+  ScheduledChanges scheduled_;
+  std::mutex profileMutex_;
+  Profile profile_;
   std::mutex bagsMutex_;
   std::set<const morrowkit::IqvSysPropertyBag*> bags_;
 };

@@ -1,16 +1,19 @@
 #include "notifier.h"
 
-#include <chrono>
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <utility>
 
 #include "enum_string.h"
+#include "handler_refs.h"
+#include "library.h"
 
 namespace kelmorrow {
 namespace {
 
-thread_local bool t_delivering = false;
+// Callbacks of this library under way on this thread; inline delivery nests them.
+thread_local int t_callbacks = 0;
 
 HRESULT Deliver(morrowkit::IqvSysNotificationHandler* handler, void* context, morrowkit::ChangeKind kind,
                 std::vector<platform::WideString> names) {
@@ -32,45 +35,86 @@ HRESULT Deliver(morrowkit::IqvSysNotificationHandler* handler, void* context, mo
 
 }  // namespace
 
-bool Notifier::OnDeliveryThread() { return t_delivering; }
+bool Notifier::InsideCallback() { return t_callbacks != 0; }
 
-HRESULT Notifier::SetHandler(const std::string& target, morrowkit::IqvSysNotificationHandler* handler,
-                             void* context) {
+void Notifier::SetProfile(const Profile& profile) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  profile_ = profile;
+}
+
+HRESULT Notifier::SetHandler(const std::string& target, std::uint64_t owner,
+                             morrowkit::IqvSysNotificationHandler* handler, void* context,
+                             std::vector<platform::WideString> names) {
   if (handler == nullptr && context != nullptr) return platform::kE_INVALIDARG;
-  bool self = OnDeliveryThread();
-  if (handler != nullptr) handler->AddRef();
-  std::optional<Registration> old;
+  if (handler != nullptr) HoldHandler(handler);
+  std::vector<Registration> ended;
+  std::optional<Registration> first;
+  std::uint32_t lateReleaseMs;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    auto found = registrations_.find(target);
-    if (found != registrations_.end()) {
-      old = found->second;
-      if (handler != nullptr) {
-        found->second = {handler, context};
-      } else {
-        registrations_.erase(found);
+    bool perFramework = profile_.registrations == Profile::Registrations::kPerFramework;
+    if (handler != nullptr) {
+      Registration added{0, target, owner, handler, context};
+      added.id = registrations_.Set(added, perFramework, ended);
+      if (profile_.delivery == Profile::Delivery::kInline) {
+        first = added;
+        BeginLocked(added);
       }
-    } else if (handler != nullptr) {
-      registrations_.emplace(target, Registration{handler, context});
+    } else {
+      ended = registrations_.Remove(target, owner, perFramework);
     }
-    if (!self) idle_.wait(lock, [&] { return running_.count(target) == 0; });
+    if (profile_.removal == Profile::Removal::kWaits && t_callbacks == 0) {
+      idle_.wait(lock, [&] { return !RunningLocked(ended); });
+    }
+    lateReleaseMs = profile_.lateReleaseMs;
   }
-  if (old) old->handler->Release();
-  return handler != nullptr || old ? platform::kS_OK : platform::kS_FALSE;
+  ReleaseEnded(ended, lateReleaseMs);
+  if (first) {
+    HRESULT result = Call(*first, morrowkit::kChangeRecordsReplaced, std::move(names));
+    std::lock_guard<std::mutex> lock(mutex_);
+    EndLocked(first->id, result);
+  }
+  return handler != nullptr || !ended.empty() ? platform::kS_OK : platform::kS_FALSE;
+}
+
+bool Notifier::RunningLocked(const std::vector<Registration>& registrations) const {
+  return std::any_of(registrations.begin(), registrations.end(),
+                     [&](const Registration& r) { return running_.count(r.id) != 0; });
+}
+
+void Notifier::ReleaseEnded(const std::vector<Registration>& ended, std::uint32_t lateReleaseMs) {
+  for (const Registration& registration : ended) {
+    if (lateReleaseMs == 0) {
+      DropHandler(registration.handler);
+    } else {
+      late_.Schedule(registration.handler, std::chrono::milliseconds(lateReleaseMs));
+    }
+  }
 }
 
 bool Notifier::HasHandler(const std::string& target) const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return registrations_.count(target) != 0;
+  return registrations_.Has(target);
 }
 
-void Notifier::Post(const std::string& target, morrowkit::ChangeKind kind, std::vector<platform::WideString> names) {
+std::uint64_t Notifier::RegistrationCount() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  if (registrations_.count(target) == 0) {
+  return registrations_.size();
+}
+
+void Notifier::Post(const std::string& target, morrowkit::ChangeKind kind,
+                    std::vector<platform::WideString> names) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!registrations_.Has(target)) {
     ++dropped_;
     return;
   }
-  queue_.push_back({target, kind, std::move(names)});
+  Notification notification{target, kind, std::move(names)};
+  if (profile_.delivery == Profile::Delivery::kInline) {
+    DeliverLocked(lock, notification, generation_);
+    return;
+  }
+  queue_.push_back(std::move(notification));
   if (!active_) {
     // A thread that left the queue needs no lock any more.
     if (thread_.joinable()) thread_.join();
@@ -81,33 +125,11 @@ void Notifier::Post(const std::string& target, morrowkit::ChangeKind kind, std::
 }
 
 void Notifier::Run(std::uint64_t generation) {
-  t_delivering = true;
   std::unique_lock<std::mutex> lock(mutex_);
   while (generation_ == generation && !queue_.empty()) {
     Notification notification = std::move(queue_.front());
     queue_.pop_front();
-    auto found = registrations_.find(notification.target);
-    if (found == registrations_.end()) {
-      ++dropped_;
-      idle_.notify_all();
-      continue;
-    }
-    Registration registration = found->second;
-    registration.handler->AddRef();
-    ++running_[notification.target];
-    ++busy_;
-    lock.unlock();
-
-    HRESULT result = Deliver(registration.handler, registration.context, notification.kind,
-                             std::move(notification.names));
-    registration.handler->Release();
-
-    lock.lock();
-    if (--running_[notification.target] == 0) running_.erase(notification.target);
-    --busy_;
-    ++delivered_;
-    lastResult_ = result;
-    idle_.notify_all();
+    DeliverLocked(lock, notification, generation);
   }
   if (generation_ == generation) active_ = false;
   --threadsAlive_;
@@ -115,23 +137,72 @@ void Notifier::Run(std::uint64_t generation) {
   idle_.notify_all();
 }
 
-bool Notifier::IdleLocked(bool self) const { return queue_.empty() && busy_ == (self ? 1 : 0); }
-
-bool Notifier::WaitIdle(std::uint32_t timeoutMs) {
-  bool self = OnDeliveryThread();
-  std::unique_lock<std::mutex> lock(mutex_);
-  return idle_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return IdleLocked(self); });
+void Notifier::DeliverLocked(std::unique_lock<std::mutex>& lock, Notification& notification,
+                             std::uint64_t generation) {
+  std::vector<std::uint64_t> ids = registrations_.IdsOf(notification.target);
+  bool reached = false;
+  for (std::size_t i = 0; i < ids.size() && generation_ == generation; ++i) {
+    const Registration* found = registrations_.Find(ids[i]);
+    if (found == nullptr) continue;
+    Registration registration = *found;
+    BeginLocked(registration);
+    reached = true;
+    lock.unlock();
+    HRESULT result = Call(registration, notification.kind,
+                          i + 1 == ids.size() ? std::move(notification.names) : notification.names);
+    lock.lock();
+    EndLocked(registration.id, result);
+  }
+  if (!reached) {
+    ++dropped_;
+    idle_.notify_all();
+  }
 }
 
-std::vector<Notifier::Registration> Notifier::TakeRegistrationsLocked() {
-  std::vector<Registration> taken;
-  for (auto& entry : registrations_) taken.push_back(entry.second);
-  registrations_.clear();
-  return taken;
+void Notifier::BeginLocked(const Registration& registration) {
+  HoldHandler(registration.handler);
+  ++running_[registration.id];
+  ++busy_;
+}
+
+HRESULT Notifier::Call(const Registration& registration, morrowkit::ChangeKind kind,
+                       std::vector<platform::WideString> names) {
+  ++t_callbacks;
+  Library::Instance().EnterCallback();
+  HRESULT result = Deliver(registration.handler, registration.context, kind, std::move(names));
+  DropHandler(registration.handler);
+  --t_callbacks;
+  return result;
+}
+
+void Notifier::EndLocked(std::uint64_t id, HRESULT result) {
+  auto running = running_.find(id);
+  if (--running->second == 0) running_.erase(running);
+  --busy_;
+  ++delivered_;
+  lastResult_ = result;
+  idle_.notify_all();
+}
+
+bool Notifier::IdleLocked(int self) const { return queue_.empty() && busy_ == self; }
+
+bool Notifier::WaitIdle(std::uint32_t timeoutMs) {
+  const int self = t_callbacks;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  // A late release may be scheduled by a callback, and a release may post.
+  for (;;) {
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      if (!idle_.wait_until(lock, deadline, [&] { return IdleLocked(self); })) return false;
+    }
+    if (!late_.WaitIdle(deadline)) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (IdleLocked(self) && late_.Idle()) return true;
+  }
 }
 
 void Notifier::Stop() {
-  bool self = OnDeliveryThread();
+  const int self = t_callbacks;
   std::thread thread;
   {
     std::lock_guard<std::mutex> lock(mutex_);
@@ -151,16 +222,19 @@ void Notifier::Stop() {
   std::vector<Registration> released;
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    // A thread let go by a Stop from inside a callback may still run one.
-    idle_.wait(lock, [&] { return busy_ == (self ? 1 : 0); });
-    released = TakeRegistrationsLocked();
+    // A thread let go by a Stop from inside a callback may still run one, and
+    // inline callbacks run on their callers' threads.
+    idle_.wait(lock, [&] { return busy_ == self; });
+    released = registrations_.TakeAll();
   }
-  for (const Registration& registration : released) registration.handler->Release();
+  for (const Registration& registration : released) DropHandler(registration.handler);
+  late_.Stop();
 }
 
 bool Notifier::Abandon() {
   using namespace std::chrono;
   constexpr auto kWayOut = milliseconds(50);
+  const auto deadline = steady_clock::now() + seconds(1);
   std::vector<Registration> released;
   bool threadLeft;
   steady_clock::duration sinceExit;
@@ -170,16 +244,17 @@ bool Notifier::Abandon() {
     queue_.clear();
     active_ = false;
     // A thread killed at process exit never comes back: do not wait for good.
-    idle_.wait_for(lock, seconds(1), [&] { return threadsAlive_ == 0; });
+    idle_.wait_until(lock, deadline, [&] { return threadsAlive_ == 0; });
     threadLeft = threadsAlive_ != 0;
-    if (busy_ == 0) released = TakeRegistrationsLocked();
+    if (busy_ == 0) released = registrations_.TakeAll();
     if (thread_.joinable()) thread_.detach();
     sinceExit = steady_clock::now() - lastExit_;
   }
-  for (const Registration& registration : released) registration.handler->Release();
+  for (const Registration& registration : released) DropHandler(registration.handler);
+  bool releaserLeft = !late_.Abandon(deadline);
   // A thread that has just ended may still be on its way out of the library's code.
   if (!threadLeft && sinceExit < kWayOut) std::this_thread::sleep_for(kWayOut - sinceExit);
-  return !threadLeft;
+  return !threadLeft && !releaserLeft;
 }
 
 std::uint64_t Notifier::Delivered() const {

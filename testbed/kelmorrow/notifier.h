@@ -1,8 +1,10 @@
 #pragma once
-// Notification handlers per target and the one thread that calls them, fed
-// by a queue. The thread runs only while there is something to deliver, so
-// that an idle library can be unloaded without a thread of its own inside.
-// Handlers are called without any lock of the library held.
+// Notification handlers and the calls the library makes to them: on one
+// thread of the library's own, fed by a queue, or on the thread of the call
+// that caused them, as the profile says. The thread runs only while there is
+// something to deliver, so that an idle library can be unloaded without a
+// thread of its own inside. Handlers are called without any lock of the
+// library held, and each call holds a reference of its own on the handler.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -13,29 +15,45 @@
 #include <thread>
 #include <vector>
 
+#include "late_releaser.h"
 #include "morrowkit/interfaces.h"
+#include "profile.h"
+#include "registrations.h"
 
 namespace kelmorrow {
 
 class Notifier {
  public:
-  // Both null removes the registration. Replacing or removing one waits for
-  // a callback on that target that is running, unless called from inside one.
-  HRESULT SetHandler(const std::string& target, morrowkit::IqvSysNotificationHandler* handler, void* context);
-  bool HasHandler(const std::string& target) const;
+  // Applies to what happens next; registrations stay.
+  void SetProfile(const Profile& profile);
 
-  // Dropped when the target has no handler.
+  // Both null removes the registration. A removal or replacement waits for
+  // callbacks of the registrations it ends, unless the profile says not to or
+  // the caller is inside a callback. `owner` is the serial number of the
+  // framework object; `names` are the target's resource names, for the call
+  // a new registration gets at once under inline delivery.
+  HRESULT SetHandler(const std::string& target, std::uint64_t owner,
+                     morrowkit::IqvSysNotificationHandler* handler, void* context,
+                     std::vector<platform::WideString> names);
+  bool HasHandler(const std::string& target) const;
+  std::uint64_t RegistrationCount() const;
+
+  // Reaches every registration of the target, in the order they were made;
+  // dropped when there is none. Under inline delivery the callbacks run
+  // before Post returns, so no lock of the library may be held.
   void Post(const std::string& target, morrowkit::ChangeKind kind, std::vector<platform::WideString> names);
 
-  // True once the queue is empty and no callback runs (but the caller's own).
+  // True once the queue is empty, no callback runs (but the caller's own) and
+  // no late release is pending.
   bool WaitIdle(std::uint32_t timeoutMs);
 
-  // Drops the queue, waits for a running callback, ends the thread and
-  // releases every handler.
+  // Drops the queue, waits for running callbacks, ends the thread and
+  // releases every handler, late releases included.
   void Stop();
   // For unloading, where joining may deadlock on the loader's lock: drops the
-  // queue, gives a running callback a second to end, releases the handlers
-  // and lets the thread go without joining it. True when no thread is left.
+  // queue, gives running callbacks and releases a second to end, releases the
+  // handlers and lets the threads go without joining them. True when no
+  // thread is left.
   bool Abandon();
 
   std::uint64_t Delivered() const;
@@ -43,13 +61,10 @@ class Notifier {
   HRESULT LastResult() const;
   void ResetStatistics();
 
-  static bool OnDeliveryThread();
+  // On this thread, inside a callback of this library.
+  static bool InsideCallback();
 
  private:
-  struct Registration {
-    morrowkit::IqvSysNotificationHandler* handler;
-    void* context;
-  };
   struct Notification {
     std::string target;
     morrowkit::ChangeKind kind;
@@ -57,14 +72,23 @@ class Notifier {
   };
 
   void Run(std::uint64_t generation);
-  bool IdleLocked(bool self) const;
-  std::vector<Registration> TakeRegistrationsLocked();
+  void DeliverLocked(std::unique_lock<std::mutex>& lock, Notification& notification,
+                     std::uint64_t generation);
+  // A callback is under way from BeginLocked to EndLocked; Call makes it without the lock.
+  void BeginLocked(const Registration& registration);
+  HRESULT Call(const Registration& registration, morrowkit::ChangeKind kind,
+               std::vector<platform::WideString> names);
+  void EndLocked(std::uint64_t id, HRESULT result);
+  bool RunningLocked(const std::vector<Registration>& registrations) const;
+  void ReleaseEnded(const std::vector<Registration>& ended, std::uint32_t lateReleaseMs);
+  bool IdleLocked(int self) const;
 
   mutable std::mutex mutex_;
   std::condition_variable idle_;
-  std::map<std::string, Registration> registrations_;
+  Profile profile_;
+  Registrations registrations_;
   std::deque<Notification> queue_;
-  std::map<std::string, int> running_;  // callbacks running, per target
+  std::map<std::uint64_t, int> running_;  // callbacks running, per registration id
   int busy_ = 0;
   std::thread thread_;            // the last one started; it may have ended
   bool active_ = false;           // a thread of this generation works the queue
@@ -74,6 +98,7 @@ class Notifier {
   std::uint64_t delivered_ = 0;
   std::uint64_t dropped_ = 0;
   HRESULT lastResult_ = 0;
+  LateReleaser late_;
 };
 
 }  // namespace kelmorrow

@@ -3,6 +3,7 @@
 // answered by an injected result, never letting an exception out.
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,9 +43,12 @@ class Bstr {
 
 template <class Body>
 HRESULT RunOperation(const char* name, BSTR* detail, Body&& body) {
-  OperationControl& control = Library::Instance().control();
+  Library& library = Library::Instance();
+  OperationControl& control = library.control();
   HRESULT result;
-  if (auto injected = control.Enter(name)) {
+  std::optional<HRESULT> injected = control.Enter(name);
+  library.ApplyScheduled(name);
+  if (injected) {
     result = *injected;
     if (platform::Failed(result) && detail != nullptr) {
       try {

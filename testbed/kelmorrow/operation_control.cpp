@@ -22,6 +22,8 @@ constexpr std::string_view kOperations[] = {
     "SetString", "GetDouble", "SetDouble",
     // IqvSysEnumUnknown, IqvSysEnumString
     "Next", "Skip", "Reset", "Clone",
+    // IqvSysNotificationHandler, called by the library
+    kCallbackOperation,
 };
 
 // The table's own view of the name, or an empty view for a name not in it.
@@ -84,7 +86,7 @@ bool OperationControl::SetLatency(std::string_view operation, std::uint32_t mill
 }
 
 bool OperationControl::SetFailure(std::string_view operation, std::uint32_t nth, HRESULT result) {
-  if (!IsKnown(operation)) return false;
+  if (!IsKnown(operation) || operation == kCallbackOperation) return false;
   std::lock_guard<std::mutex> lock(mutex_);
   std::string name(operation);
   auto& list = injections_[name];

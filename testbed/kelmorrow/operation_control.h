@@ -15,6 +15,10 @@
 
 namespace kelmorrow {
 
+// The handler's callback, counted and delayed like an operation but never
+// failed by the library.
+constexpr char kCallbackOperation[] = "OnConfigurationChanged";
+
 class OperationControl {
  public:
   static bool IsKnown(std::string_view operation);
@@ -26,7 +30,7 @@ class OperationControl {
 
   // 0 removes the latency.
   bool SetLatency(std::string_view operation, std::uint32_t milliseconds);
-  // nth 0: every call; nth n: the n-th call from now, once.
+  // nth 0: every call; nth n: the n-th call from now, once. Not for the callback.
   bool SetFailure(std::string_view operation, std::uint32_t nth, HRESULT result);
   void ClearFailures();
   void Reset();

@@ -23,6 +23,15 @@ std::uint32_t RefCount::Add() {
   return count_.fetch_add(1) + 1;
 }
 
+bool RefCount::TryAdd() {
+  std::uint32_t count = count_.load();
+  do {
+    if (count == 0) return false;
+  } while (!count_.compare_exchange_weak(count, count + 1));
+  g_references.fetch_add(1);
+  return true;
+}
+
 std::uint32_t RefCount::Drop() {
   g_references.fetch_sub(1);
   return count_.fetch_sub(1) - 1;

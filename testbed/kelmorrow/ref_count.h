@@ -15,6 +15,8 @@ class RefCount {
   RefCount& operator=(const RefCount&) = delete;
 
   std::uint32_t Add();
+  // Adds only while the count is not 0, for an object that may be on its way out.
+  bool TryAdd();
   // The count left; the owner deletes itself at 0.
   std::uint32_t Drop();
 

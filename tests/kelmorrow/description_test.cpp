@@ -127,7 +127,7 @@ TEST_F(DescriptionTest, RejectsUnknownKeys) {
             "refusesPropertyBag)");
   EXPECT_EQ(Rejection(R"({"target": {}})"),
             "hw.json:1:2: unknown key \"target\" in the hardware description (expected one of: targets, settings, "
-            "license)");
+            "license, profile)");
   EXPECT_EQ(Rejection(R"({"targets": {"": {"record": []}}})").substr(0, 40), "hw.json:1:19: unknown key \"record\" in a ");
   EXPECT_EQ(Rejection(R"({"settings": {"status": {"value": 1, "vlaue": 2}}})").substr(0, 51),
             "hw.json:1:38: unknown key \"vlaue\" in a property (ex");

@@ -1,0 +1,14 @@
+#pragma once
+// The references the library takes on notification handlers, which belong to
+// its clients, tallied for kelsim.
+#include <cstdint>
+
+#include "morrowkit/interfaces.h"
+
+namespace kelmorrow {
+
+void HoldHandler(morrowkit::IqvSysNotificationHandler* handler);
+void DropHandler(morrowkit::IqvSysNotificationHandler* handler);
+std::uint64_t HandlerReferences();
+
+}  // namespace kelmorrow

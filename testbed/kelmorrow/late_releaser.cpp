@@ -1,0 +1,133 @@
+#include "late_releaser.h"
+
+#include <system_error>
+#include <utility>
+
+#include "handler_refs.h"
+
+namespace kelmorrow {
+namespace {
+
+thread_local bool t_releasing = false;
+
+}  // namespace
+
+void LateReleaser::Schedule(morrowkit::IqvSysNotificationHandler* handler, std::chrono::milliseconds delay) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    pending_.emplace(Clock::now() + delay, handler);
+    try {
+      StartLocked();
+      changed_.notify_all();
+      return;
+    } catch (const std::system_error&) {
+      for (auto it = pending_.begin(); it != pending_.end(); ++it) {
+        if (it->second == handler) {
+          pending_.erase(it);
+          break;
+        }
+      }
+    }
+  }
+  // Without a thread, releasing now beats keeping the reference for good.
+  DropHandler(handler);
+}
+
+void LateReleaser::StartLocked() {
+  if (active_) return;
+  // A thread that left its loop needs no lock any more.
+  if (thread_.joinable()) thread_.join();
+  thread_ = std::thread(&LateReleaser::Run, this, generation_);
+  active_ = true;
+  ++threadsAlive_;
+}
+
+void LateReleaser::Run(std::uint64_t generation) {
+  t_releasing = true;
+  std::unique_lock<std::mutex> lock(mutex_);
+  while (generation_ == generation && !pending_.empty()) {
+    auto first = pending_.begin();
+    if (Clock::now() < first->first) {
+      changed_.wait_until(lock, first->first);
+      continue;
+    }
+    morrowkit::IqvSysNotificationHandler* handler = first->second;
+    pending_.erase(first);
+    ++releasing_;
+    lock.unlock();
+    DropHandler(handler);
+    lock.lock();
+    --releasing_;
+    changed_.notify_all();
+  }
+  if (generation_ == generation) active_ = false;
+  --threadsAlive_;
+  lastExit_ = Clock::now();
+  changed_.notify_all();
+}
+
+bool LateReleaser::Idle() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return pending_.empty() && releasing_ == (t_releasing ? 1 : 0);
+}
+
+bool LateReleaser::WaitIdle(Clock::time_point deadline) {
+  int self = t_releasing ? 1 : 0;
+  std::unique_lock<std::mutex> lock(mutex_);
+  return changed_.wait_until(lock, deadline, [&] { return pending_.empty() && releasing_ == self; });
+}
+
+std::multimap<LateReleaser::Clock::time_point, morrowkit::IqvSysNotificationHandler*>
+LateReleaser::TakeLocked() {
+  ++generation_;
+  active_ = false;
+  changed_.notify_all();
+  return std::exchange(pending_, {});
+}
+
+void LateReleaser::Stop() {
+  int self = t_releasing ? 1 : 0;
+  std::thread thread;
+  std::multimap<Clock::time_point, morrowkit::IqvSysNotificationHandler*> released;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released = TakeLocked();
+    thread = std::move(thread_);
+  }
+  for (const auto& entry : released) DropHandler(entry.second);
+  if (thread.joinable()) {
+    if (thread.get_id() == std::this_thread::get_id()) {
+      thread.detach();
+    } else {
+      thread.join();
+    }
+  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  // A thread let go by a Stop from inside a release may still be in one.
+  changed_.wait(lock, [&] { return releasing_ == self; });
+}
+
+bool LateReleaser::Abandon(Clock::time_point deadline) {
+  constexpr auto kWayOut = std::chrono::milliseconds(50);
+  std::multimap<Clock::time_point, morrowkit::IqvSysNotificationHandler*> released;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    released = TakeLocked();
+  }
+  for (const auto& entry : released) DropHandler(entry.second);
+  bool threadLeft;
+  Clock::duration sinceExit;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A thread killed at process exit never comes back: do not wait for good.
+    changed_.wait_until(lock, deadline, [&] { return threadsAlive_ == 0; });
+    threadLeft = threadsAlive_ != 0;
+    if (thread_.joinable()) thread_.detach();
+    sinceExit = Clock::now() - lastExit_;
+  }
+  // A thread that has just ended may still be on its way out of the library's code.
+  if (!threadLeft && sinceExit < kWayOut) std::this_thread::sleep_for(kWayOut - sinceExit);
+  return !threadLeft;
+}
+
+}  // namespace kelmorrow
