@@ -1,3 +1,7 @@
+# The configuration library's behaviours that its contract leaves open; the
+# plug-in suites run once against each (tests/integration/library_profiles.cpp).
+set(KRONEL_LIBRARY_PROFILES default per-framework no-wait inline shared late-release adverse)
+
 set(KRONEL_GTEST_RESULTS ${CMAKE_BINARY_DIR}/gtest-results)
 file(MAKE_DIRECTORY ${KRONEL_GTEST_RESULTS})
 
@@ -10,15 +14,25 @@ endif()
 
 # One GoogleTest executable is one CTest test; each writes an XML report that
 # scripts/test adds up.
+# With PROFILES it runs once per library profile named instead, as <name>.<profile>.
 function(kronel_add_gtest name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROFILES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE kronel_core ${ARG_LIBS} GTest::gmock GTest::gtest_main)
   kronel_warnings(${name})
-  add_test(NAME ${name} COMMAND ${name})
-  set_property(GLOBAL APPEND PROPERTY KRONEL_GTESTS ${name})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "GTEST_OUTPUT=xml:${kronel_results_path}/${name}.xml" TIMEOUT 600)
+  if(NOT ARG_PROFILES)
+    add_test(NAME ${name} COMMAND ${name})
+    set_property(GLOBAL APPEND PROPERTY KRONEL_GTESTS ${name})
+    set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "GTEST_OUTPUT=xml:${kronel_results_path}/${name}.xml" TIMEOUT 600)
+    return()
+  endif()
+  foreach(profile IN LISTS ARG_PROFILES)
+    add_test(NAME ${name}.${profile} COMMAND ${name})
+    set_property(GLOBAL APPEND PROPERTY KRONEL_GTESTS ${name}.${profile})
+    set_tests_properties(${name}.${profile} PROPERTIES TIMEOUT 600 ENVIRONMENT
+      "KRONEL_LIBRARY_PROFILE=${profile};GTEST_OUTPUT=xml:${kronel_results_path}/${name}.${profile}.xml")
+  endforeach()
 endfunction()
 
 # tests/<name>/ becomes test_<name>, unless it has a CMakeLists.txt of its own.
@@ -48,12 +62,16 @@ function(kronel_write_expected_reports)
 endfunction()
 
 # A GoogleTest executable that loads the built plug-in as the host does and
-# serves it with the simulated engine and library.
+# serves it with the simulated engine and library, run once per library
+# profile as <name>.<profile> (PROFILES narrows the list).
 function(kronel_add_plugin_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;PROFILES" ${ARGN})
+  if(NOT ARG_PROFILES)
+    set(ARG_PROFILES ${KRONEL_LIBRARY_PROFILES})
+  endif()
   set(integration ${PROJECT_SOURCE_DIR}/tests/integration)
-  kronel_add_gtest(${name} SOURCES ${integration}/plugin.cpp ${integration}/road.cpp ${ARG_SOURCES}
-    LIBS ztrt kelmorrow)
+  kronel_add_gtest(${name} PROFILES ${ARG_PROFILES} SOURCES ${integration}/plugin.cpp ${integration}/road.cpp
+    ${integration}/library_profiles.cpp ${ARG_SOURCES} LIBS ztrt kelmorrow)
   target_include_directories(${name} PRIVATE ${integration})
   add_dependencies(${name} kronel_ztprovider)
   # A full path on Linux: under the sanitizers the loader takes their runtime
@@ -64,4 +82,5 @@ function(kronel_add_plugin_test name)
     set(plugin_path $<TARGET_FILE:kronel_ztprovider>)
   endif()
   target_compile_definitions(${name} PRIVATE "KRONEL_PLUGIN_PATH=\"${plugin_path}\"")
+
 endfunction()

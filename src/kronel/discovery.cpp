@@ -80,6 +80,9 @@ void MorrowCache::Refresh() {
       framework = boost::make_shared<Framework>(true, true);
       joined = true;
       NotificationRoutes::Instance().Join(targetUrl, framework, weak_from_this(), generation);
+      // A change told while registering, as some libraries do at once, is
+      // in what the query below reads.
+      upToDate.exchange(1);
     }
     std::set<std::string> found;
     Discover(found);

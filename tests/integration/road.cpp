@@ -1,6 +1,7 @@
 #include "road.h"
 
 #include "kelsim.h"
+#include "library_profiles.h"
 #include "ztrtsim.h"
 
 namespace road {
@@ -54,6 +55,7 @@ void RoadTest::SetUp() {
   // call, which ThreadSanitizer makes slow enough to starve large and busy tests.
   ThePlugin().SetZTRTModule(platform::GetModuleHandleA("ztrt.dll"));
   kelsimReset();
+  ApplyProfile(ProfileOfThisRun());
   ztrtsimReset();
   ASSERT_EQ(ztrtsimSetTargetURLNull(1), ZTRTSIM_OK);
 }
@@ -62,7 +64,12 @@ void RoadTest::TearDown() {
   if (!ThePlugin().Loaded()) return;
   ThePlugin().SetZTRTModule(nullptr);
   for (std::uint32_t ref = 1; ref <= kLastRef; ++ref) ThePlugin().ReleasingAppRef(ref);
-  EXPECT_TRUE(WaitFor([] { return kelsimLiveObjects() == 0; })) << kelsimLiveObjects() << " library objects left";
+  EXPECT_TRUE(WaitFor([] { return kelsimLiveObjects() == 0; }))
+      << kelsimLiveObjects() << " library objects left";
+  // Late releases included: nothing of the plug-in's is left in the library.
+  EXPECT_EQ(kelsimWaitIdle(30000), 1);
+  EXPECT_EQ(kelsimRegistrations(), 0u) << "registrations left";
+  EXPECT_EQ(kelsimHandlerReferences(), 0u) << "references to the plug-in's objects left";
   EXPECT_EQ(ztrtsimLiveHandles(), 0);
   kelsimClearFailures();
   ztrtsimClearFailures();
@@ -75,7 +82,8 @@ void RoadTest::Load(const std::string& description) {
 
 void RoadTest::ApplyChange(const std::string& target, const std::string& change) {
   char error[512] = "";
-  ASSERT_EQ(kelsimApplyChange(target.c_str(), change.c_str(), "change.json", error, sizeof error), 0) << error;
+  ASSERT_EQ(kelsimApplyChange(target.c_str(), change.c_str(), "change.json", error, sizeof error), 0)
+      << error;
 }
 
 void RoadTest::SetUrl(std::uint32_t ref, const std::string& url) {

@@ -6,6 +6,7 @@
 #include <boost/make_shared.hpp>
 
 #include "kelsim.h"
+#include "library_profiles.h"
 
 namespace kronel_test {
 namespace {
@@ -26,12 +27,16 @@ bool WaitFor(Condition condition) {
 
 void CacheTest::SetUp() {
   kelsimReset();
+  road::ApplyProfile(road::ProfileOfThisRun());
   ASSERT_EQ(kelsimLiveObjects(), 0u);
 }
 
 void CacheTest::TearDown() {
   EXPECT_TRUE(WaitForNoLiveObjects()) << kelsimLiveObjects() << " library objects outlived the test";
   EXPECT_EQ(kelsimOutstandingReferences(), 0u);
+  EXPECT_EQ(kelsimWaitIdle(20000), 1);
+  EXPECT_EQ(kelsimRegistrations(), 0u) << "registrations outlived the test";
+  EXPECT_EQ(kelsimHandlerReferences(), 0u) << "the library still holds the notifier";
   kelsimReset();
 }
 

@@ -211,24 +211,36 @@ namespace kronel_test {
 namespace {
 
 // Two caches of one target (the older dropped, its worker still running):
-// the newer one's registration stands whatever order they refresh and end in.
+// one registration serves both, and the newer keeps receiving changes
+// whichever refreshed first; nothing is left once both have gone.
 TEST_F(CacheTest, OlderCacheOfATargetNeverSilencesTheNewer) {
   Load(LocalTarget(kOneDevice));
-  auto older = MakeCache();
-  auto newer = MakeCache();
-  RefreshAndWait(*newer);
-  RefreshAndWait(*older);
-  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 1u);
-  older.reset();
-  ASSERT_TRUE(WaitUntilLiveObjects(1));
-  EXPECT_EQ(kelsimHasHandler(""), 1);
+  Names expected = {"Dev1"};
+  for (bool olderFirst : {false, true}) {
+    SCOPED_TRACE(olderFirst ? "older refreshed first" : "newer refreshed first");
+    auto older = MakeCache();
+    auto newer = MakeCache();
+    RefreshAndWait(olderFirst ? *older : *newer);
+    RefreshAndWait(olderFirst ? *newer : *older);
+    EXPECT_EQ(kelsimRegistrations(), 1u);
+    older.reset();
+    EXPECT_EQ(kelsimHasHandler(""), 1);
 
-  ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})");
-  ASSERT_EQ(kelsimWaitIdle(20000), 1);
-  EXPECT_EQ(kelsimDroppedNotifications(), 0u);
-  WaitUntil([](const Cache& c) { return const_cast<Cache&>(c).GetVersion() == 102u; }, *newer);
-  WaitUntilIdle(*newer);
-  EXPECT_EQ(newer->CopyNames(), (Names{"Dev1", "Dev2"}));
+    const std::string name = olderFirst ? "Dev3" : "Dev2";
+    ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": ")" + name + R"("}]})");
+    expected.push_back(name);
+    ASSERT_EQ(kelsimWaitIdle(20000), 1);
+    EXPECT_EQ(kelsimDroppedNotifications(), 0u);
+    WaitUntil([](const Cache& c) { return const_cast<Cache&>(c).GetVersion() >= 102u; }, *newer);
+    WaitUntilIdle(*newer);
+    EXPECT_EQ(newer->CopyNames(), expected);
+
+    newer.reset();
+    ASSERT_TRUE(WaitForNoLiveObjects());
+    ASSERT_EQ(kelsimWaitIdle(20000), 1);
+    EXPECT_EQ(kelsimRegistrations(), 0u);
+    EXPECT_EQ(kelsimHandlerReferences(), 0u);
+  }
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "kelsim.h"
 #include "road.h"
 #include "target_model.h"
+#include "library_profiles.h"
 #include "watchdog.h"
 #include "ztrtsim.h"
 
@@ -24,12 +25,12 @@ using road::ThePlugin;
 double StressSeconds() {
   if (const char* text = std::getenv("KRONEL_STRESS_SECONDS")) {
     const double seconds = std::atof(text);
-    if (seconds > 0) return seconds;
+    if (seconds > 0) return road::ShareOfEachProfile(seconds);
   }
 #if defined(__SANITIZE_THREAD__)
-  return 10;
+  return road::ShareOfEachProfile(10);
 #else
-  return 2;
+  return road::ShareOfEachProfile(2);
 #endif
 }
 
