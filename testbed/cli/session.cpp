@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "interrupt.h"
-#include "kelsim.h"
 #include "library_activity.h"
 
 namespace kronel_names {
@@ -28,7 +27,8 @@ void Note(std::vector<std::int32_t>& results, std::int32_t result) {
   if (results.empty() || results.back() != result) results.push_back(result);
 }
 
-std::vector<std::string> Without(const std::vector<std::string>& from, const std::vector<std::string>& these) {
+std::vector<std::string> Without(const std::vector<std::string>& from,
+                                 const std::vector<std::string>& these) {
   std::vector<std::string> rest;
   for (const std::string& name : from) {
     if (std::find(these.begin(), these.end(), name) == these.end()) rest.push_back(name);
@@ -38,8 +38,9 @@ std::vector<std::string> Without(const std::vector<std::string>& from, const std
 
 }  // namespace
 
-Session::Session(PluginHost& host, Hardware& hardware, Report& report, const std::vector<std::string>& targets)
-    : host_(host), hardware_(hardware), report_(report) {
+Session::Session(PluginHost& host, Hardware* hardware, const SimulationControl* control, Report& report,
+                 const std::vector<std::string>& targets)
+    : host_(host), hardware_(hardware), control_(control), report_(report) {
   for (std::size_t i = 0; i < targets.size(); ++i) {
     Watched watched;
     watched.listing.target = targets[i];
@@ -58,18 +59,23 @@ Session::Outcome Session::Ask(Watched& watched, std::vector<std::string>& previo
       previous = listing.names ? *listing.names : std::vector<std::string>();
       listing.names = answer.names;
       return Outcome::kList;
-    case kResultPending: return Outcome::kPending;
-    case kResultUnchanged: return Outcome::kQuiet;
+    case kResultPending:
+      return Outcome::kPending;
+    case kResultUnchanged:
+      return Outcome::kQuiet;
     default:
       watched.failed = true;
-      listing.failure = "the plug-in answered " + std::to_string(answer.result) + " (" + ResultName(answer.result) + ")";
+      listing.failure =
+          "the plug-in answered " + std::to_string(answer.result) + " (" + ResultName(answer.result) + ")";
       return Outcome::kFailed;
   }
 }
 
 void Session::Explain(Watched& watched) {
   TargetListing& listing = watched.listing;
-  listing.explanation = kronel_names::Explain(hardware_.Target(listing.target));
+  const std::vector<std::string> places =
+      hardware_ != nullptr ? hardware_->Places(listing.target) : std::vector<std::string>();
+  listing.explanation = kronel_names::Explain(listing.target, places);
   for (const RecordExplanation& record : listing.explanation.records) {
     for (const auto& [name, origin] : record.names) watched.origins.emplace(name, origin);
   }
@@ -90,7 +96,7 @@ void Session::Explain(Watched& watched) {
 
 bool Session::ListAll() {
   const Clock::time_point start = Clock::now();
-  LibraryActivity activity = ReadLibraryActivity();
+  LibraryActivity activity = ReadLibraryActivity(control_);
   Clock::time_point quietSince = start;
   for (;;) {
     const Clock::time_point now = Clock::now();
@@ -105,7 +111,7 @@ bool Session::ListAll() {
       }
       complete = complete && (watched.failed || watched.listing.names);
     }
-    LibraryActivity current = ReadLibraryActivity();
+    LibraryActivity current = ReadLibraryActivity(control_);
     if (current != activity) {
       activity = std::move(current);
       quietSince = now;
@@ -143,6 +149,10 @@ bool Session::ListAll() {
                             ": the discovery rules do not give the list the plug-in delivered");
       }
     }
+    if (listing.explanation.libraryFailed) {
+      problems_.push_back("target " + TargetTitle(listing.target) +
+                          ": the library failed: " + listing.explanation.failure);
+    }
     if (watched.failed) problems_.push_back("target " + TargetTitle(listing.target) + ": " + listing.failure);
     listings.push_back(listing);
   }
@@ -157,18 +167,20 @@ void Session::Apply(const Step& step, const std::string& source) {
     case StepAction::kAdd:
     case StepAction::kRemove:
     case StepAction::kReplace:
-      status = kelsimApplyChange(step.target.c_str(), step.change.c_str(), source.c_str(), error, sizeof error);
-      if (status == 0) hardware_.Apply(step.target, kelmorrow::LoadChange(step.change, source), step.records, source);
+      status = control_->applyChange(step.target.c_str(), step.change.c_str(), source.c_str(), error,
+                                     sizeof error);
+      if (status == 0 && hardware_ != nullptr)
+        hardware_->Apply(step.target, kelmorrow::LoadChange(step.change, source), step.records, source);
       break;
     case StepAction::kFail:
-      status = kelsimSetFailure(step.operation.c_str(), step.call, step.result, error, sizeof error);
+      status = control_->setFailure(step.operation.c_str(), step.call, step.result, error, sizeof error);
       break;
     case StepAction::kSlow:
-      status = kelsimSetLatency(step.operation.c_str(), step.milliseconds, error, sizeof error);
+      status = control_->setLatency(step.operation.c_str(), step.milliseconds, error, sizeof error);
       slowed_.insert(step.operation);
       break;
     case StepAction::kClearFailures:
-      kelsimClearFailures();
+      control_->clearFailures();
       break;
   }
   // The script was tried on the library before the run, so this is not the input's fault.
@@ -182,10 +194,10 @@ bool Session::Watch(const ChangeScript& script) {
 
   bool ok = true;
   const Clock::time_point start = Clock::now();
-  LibraryActivity activity = ReadLibraryActivity();
+  LibraryActivity activity = ReadLibraryActivity(control_);
   Clock::time_point quietSince = start;
   std::size_t next = 0;
-  std::uint64_t failures = kelsimFailureCount();
+  std::uint64_t failures = control_->failureCount();
   for (;;) {
     const Clock::time_point now = Clock::now();
     const double elapsed = Seconds(now - start);
@@ -200,7 +212,8 @@ bool Session::Watch(const ChangeScript& script) {
       const Outcome outcome = Ask(watched, previous);
       if (outcome == Outcome::kList) {
         Explain(watched);
-        ListChange change{Without(*watched.listing.names, previous), Without(previous, *watched.listing.names)};
+        ListChange change{Without(*watched.listing.names, previous),
+                          Without(previous, *watched.listing.names)};
         report_.NewList(elapsed, watched.listing, change);
       } else if (outcome == Outcome::kFailed) {
         report_.Failure(elapsed, watched.listing);
@@ -209,12 +222,12 @@ bool Session::Watch(const ChangeScript& script) {
       }
       if (outcome != Outcome::kQuiet) quietSince = now;
     }
-    const std::uint64_t failed = kelsimFailureCount();
+    const std::uint64_t failed = control_->failureCount();
     if (failed != failures) {
       report_.LibraryFailures(elapsed, failed - failures, failed);
       failures = failed;
     }
-    LibraryActivity current = ReadLibraryActivity();
+    LibraryActivity current = ReadLibraryActivity(control_);
     if (current != activity) {
       activity = std::move(current);
       quietSince = now;
@@ -232,11 +245,13 @@ bool Session::Watch(const ChangeScript& script) {
 }
 
 bool Session::Close() {
-  kelsimClearFailures();
-  for (const std::string& operation : slowed_) kelsimSetLatency(operation.c_str(), 0, nullptr, 0);
+  if (control_ != nullptr) {
+    control_->clearFailures();
+    for (const std::string& operation : slowed_) control_->setLatency(operation.c_str(), 0, nullptr, 0);
+  }
   std::vector<std::uint32_t> appRefs;
   for (const Watched& watched : watched_) appRefs.push_back(watched.listing.appRef);
-  return host_.Release(appRefs, kReleasePatience);
+  return host_.Release(appRefs, kReleasePatience, control_ != nullptr ? control_->liveObjects : nullptr);
 }
 
 }  // namespace kronel_names

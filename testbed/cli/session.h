@@ -9,6 +9,7 @@
 
 #include "change_script.h"
 #include "hardware.h"
+#include "morrow_library.h"
 #include "plugin_host.h"
 #include "report.h"
 
@@ -16,12 +17,16 @@ namespace kronel_names {
 
 class Session {
  public:
-  Session(PluginHost& host, Hardware& hardware, Report& report, const std::vector<std::string>& targets);
+  // Without a description (`hardware` null) the records have no places;
+  // without a control API (`control` null) there is no activity to watch
+  // and no script to replay.
+  Session(PluginHost& host, Hardware* hardware, const SimulationControl* control, Report& report,
+          const std::vector<std::string>& targets);
 
   // Asks every target until its list has arrived and the library has gone
   // quiet. False when the plug-in failed a target.
   bool ListAll();
-  // Replays the script. False when the plug-in failed a target.
+  // Replays the script; needs the control API. False when the plug-in failed a target.
   bool Watch(const ChangeScript& script);
   // Releases every application reference and waits for the library to let
   // go of everything. False when it does not.
@@ -48,7 +53,8 @@ class Session {
   void Apply(const Step& step, const std::string& source);
 
   PluginHost& host_;
-  Hardware& hardware_;
+  Hardware* hardware_;
+  const SimulationControl* control_;
   Report& report_;
   std::vector<Watched> watched_;
   bool interrupted_ = false;

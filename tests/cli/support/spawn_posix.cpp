@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +24,23 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
   int status = 0;
   if (waitpid(child, &status, 0) != child) return -1;
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+std::string LibraryFile(const std::string& name) { return "lib" + name + ".so"; }
+
+SearchPathFirst::SearchPathFirst(const std::string& folder) {
+  const char* current = getenv("LD_LIBRARY_PATH");
+  had_ = current != nullptr;
+  if (had_) saved_ = current;
+  setenv("LD_LIBRARY_PATH", (had_ && !saved_.empty() ? folder + ":" + saved_ : folder).c_str(), 1);
+}
+
+SearchPathFirst::~SearchPathFirst() {
+  if (had_) {
+    setenv("LD_LIBRARY_PATH", saved_.c_str(), 1);
+  } else {
+    unsetenv("LD_LIBRARY_PATH");
+  }
 }
 
 }  // namespace cli_test

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 
 #include "support/tool_run.h"
 
@@ -51,5 +52,16 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
   Redirect toErr(2, err);
   return static_cast<int>(_spawnv(_P_WAIT, (program + ".exe").c_str(), argv.data()));
 }
+
+std::string LibraryFile(const std::string& name) { return name + ".dll"; }
+
+SearchPathFirst::SearchPathFirst(const std::string& folder) {
+  const char* current = std::getenv("PATH");
+  had_ = current != nullptr;
+  if (had_) saved_ = current;
+  _putenv_s("PATH", (had_ ? folder + ";" + saved_ : folder).c_str());
+}
+
+SearchPathFirst::~SearchPathFirst() { _putenv_s("PATH", saved_.c_str()); }
 
 }  // namespace cli_test
