@@ -28,19 +28,31 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 
 std::string LibraryFile(const std::string& name) { return "lib" + name + ".so"; }
 
-SearchPathFirst::SearchPathFirst(const std::string& folder) {
-  const char* current = getenv("LD_LIBRARY_PATH");
+ScopedVariable::ScopedVariable(const std::string& name, const std::string& value) : name_(name) {
+  const char* current = getenv(name.c_str());
   had_ = current != nullptr;
   if (had_) saved_ = current;
-  setenv("LD_LIBRARY_PATH", (had_ && !saved_.empty() ? folder + ":" + saved_ : folder).c_str(), 1);
+  setenv(name.c_str(), value.c_str(), 1);
 }
 
-SearchPathFirst::~SearchPathFirst() {
+ScopedVariable::~ScopedVariable() {
   if (had_) {
-    setenv("LD_LIBRARY_PATH", saved_.c_str(), 1);
+    setenv(name_.c_str(), saved_.c_str(), 1);
   } else {
-    unsetenv("LD_LIBRARY_PATH");
+    unsetenv(name_.c_str());
   }
 }
+
+namespace {
+
+std::string Prepended(const char* name, const std::string& folder, char separator) {
+  const char* current = getenv(name);
+  return current != nullptr && *current != '\0' ? folder + separator + current : folder;
+}
+
+}  // namespace
+
+SearchPathFirst::SearchPathFirst(const std::string& folder)
+    : path_("LD_LIBRARY_PATH", Prepended("LD_LIBRARY_PATH", folder, ':')) {}
 
 }  // namespace cli_test

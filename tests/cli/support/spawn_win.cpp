@@ -55,13 +55,25 @@ int RunProgram(const std::string& program, const std::vector<std::string>& argum
 
 std::string LibraryFile(const std::string& name) { return name + ".dll"; }
 
-SearchPathFirst::SearchPathFirst(const std::string& folder) {
-  const char* current = std::getenv("PATH");
+ScopedVariable::ScopedVariable(const std::string& name, const std::string& value) : name_(name) {
+  const char* current = std::getenv(name.c_str());
   had_ = current != nullptr;
   if (had_) saved_ = current;
-  _putenv_s("PATH", (had_ ? folder + ";" + saved_ : folder).c_str());
+  _putenv_s(name.c_str(), value.c_str());
 }
 
-SearchPathFirst::~SearchPathFirst() { _putenv_s("PATH", saved_.c_str()); }
+// An empty value removes the variable.
+ScopedVariable::~ScopedVariable() { _putenv_s(name_.c_str(), had_ ? saved_.c_str() : ""); }
+
+namespace {
+
+std::string Prepended(const char* name, const std::string& folder) {
+  const char* current = std::getenv(name);
+  return current != nullptr && *current != '\0' ? folder + ";" + current : folder;
+}
+
+}  // namespace
+
+SearchPathFirst::SearchPathFirst(const std::string& folder) : path_("PATH", Prepended("PATH", folder)) {}
 
 }  // namespace cli_test

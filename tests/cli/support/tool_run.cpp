@@ -20,7 +20,14 @@ std::string ProgramFolder() {
 
 namespace {
 
-std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+// A parameterised test's name holds a slash.
+std::string TestName() {
+  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  for (char& c : name) {
+    if (c == '/') c = '.';
+  }
+  return name;
+}
 
 // Windows writes its lines with CRLF; the tests read them alike everywhere.
 std::string ReadAndRemove(const std::string& path) {

@@ -52,18 +52,28 @@ std::string ProgramFolder();
 // "kelmorrow.dll", or "libkelmorrow.so".
 std::string LibraryFile(const std::string& name);
 
+// Sets an environment variable for the programs started meanwhile.
+class ScopedVariable {
+ public:
+  ScopedVariable(const std::string& name, const std::string& value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string saved_;
+};
+
 // Puts a folder first on the path the loader searches for libraries (PATH on
 // Windows, LD_LIBRARY_PATH elsewhere) for the programs started meanwhile.
 class SearchPathFirst {
  public:
   explicit SearchPathFirst(const std::string& folder);
-  ~SearchPathFirst();
-  SearchPathFirst(const SearchPathFirst&) = delete;
-  SearchPathFirst& operator=(const SearchPathFirst&) = delete;
 
  private:
-  bool had_ = false;
-  std::string saved_;
+  ScopedVariable path_;
 };
 
 // Runs `program` (without ".exe") as RunTool runs the tool.
