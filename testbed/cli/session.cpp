@@ -18,6 +18,9 @@ constexpr auto kPollInterval = std::chrono::milliseconds(2);
 // new cache holds, and the real one follows.
 constexpr auto kSettle = std::chrono::milliseconds(100);
 constexpr auto kPatience = std::chrono::seconds(10);
+// An installed library shows no activity: a list the rules do not give yet
+// may be the empty one of a refresh still running, so the next is awaited.
+constexpr auto kUnexplainedPatience = std::chrono::seconds(2);
 // A worker may still sleep in the longest latency a script can set.
 constexpr auto kReleasePatience = std::chrono::milliseconds(kMaxLatencyMs) + std::chrono::seconds(10);
 
@@ -71,6 +74,15 @@ Session::Outcome Session::Ask(Watched& watched, std::vector<std::string>& previo
   }
 }
 
+bool Session::RulesGiveTheList(const TargetListing& listing) {
+  // No list was delivered before, so a refresh that stops leaves the empty one.
+  std::vector<std::string> expected;
+  if (listing.explanation.RefreshSucceeds()) {
+    for (const auto& named : listing.explanation.names) expected.push_back(named.first);
+  }
+  return listing.names && *listing.names == expected;
+}
+
 void Session::Explain(Watched& watched) {
   TargetListing& listing = watched.listing;
   const std::vector<std::string> places =
@@ -108,8 +120,15 @@ bool Session::ListAll() {
       if (outcome == Outcome::kList) {
         watched.listing.milliseconds = Seconds(now - start) * 1000;
         quietSince = now;
+        watched.listedAt = now;
+        if (control_ == nullptr) {
+          Explain(watched);
+          watched.settled = RulesGiveTheList(watched.listing);
+        }
       }
-      complete = complete && (watched.failed || watched.listing.names);
+      const bool settled =
+          control_ != nullptr || watched.settled || now - watched.listedAt >= kUnexplainedPatience;
+      complete = complete && (watched.failed || (watched.listing.names && settled));
     }
     LibraryActivity current = ReadLibraryActivity(control_);
     if (current != activity) {
@@ -138,12 +157,7 @@ bool Session::ListAll() {
     Explain(watched);
     TargetListing& listing = watched.listing;
     if (listing.names) {
-      // No list was delivered before, so a refresh that stops leaves the empty one.
-      std::vector<std::string> expected;
-      if (listing.explanation.RefreshSucceeds()) {
-        for (const auto& named : listing.explanation.names) expected.push_back(named.first);
-      }
-      listing.explained = *listing.names == expected;
+      listing.explained = RulesGiveTheList(listing);
       if (!*listing.explained) {
         problems_.push_back("target " + TargetTitle(listing.target) +
                             ": the discovery rules do not give the list the plug-in delivered");

@@ -41,6 +41,10 @@ class Session {
     TargetListing listing;
     bool failed = false;
     std::map<std::string, NameOrigin> origins;  // every name a rule has given so far
+    // Without the library's activity to watch: whether the last list is the
+    // one the rules give, and when it came.
+    bool settled = false;
+    std::chrono::steady_clock::time_point listedAt;
   };
 
   enum class Outcome { kQuiet, kPending, kList, kFailed };
@@ -50,6 +54,8 @@ class Session {
   Outcome Ask(Watched& watched, std::vector<std::string>& previous);
   // Explains the target's records as they stand and names the origins of the listed names.
   void Explain(Watched& watched);
+  // Whether the rules, applied to the records as they stand, give the listed names.
+  static bool RulesGiveTheList(const TargetListing& listing);
   void Apply(const Step& step, const std::string& source);
 
   PluginHost& host_;
