@@ -88,6 +88,21 @@ TEST(KelmorrowUnload, UnloadsRightAfterADelivery) {
   EXPECT_EQ(handler.calls().size(), 1u);
 }
 
+TEST(KelmorrowUnload, UnloadsRightAfterAChangeIsQueued) {
+  RecordingHandler handler;
+  LoadedCopy copy;
+  ASSERT_TRUE(copy.loaded());
+  copy.Register(&handler, false);
+  char error[256];
+  ASSERT_EQ(copy.Get<decltype(kelsimApplyChange)>("kelsimApplyChange")("rt", R"({"add": []})", nullptr, error,
+                                                                       sizeof error),
+            0)
+      << error;
+  EXPECT_TRUE(copy.Unload());
+  EXPECT_EQ(handler.refs(), 0);
+  EXPECT_LE(handler.calls().size(), 1u);
+}
+
 TEST(KelmorrowUnload, UnloadLetsARunningCallbackEnd) {
   RecordingHandler handler;
   LoadedCopy copy;
