@@ -11,6 +11,7 @@
 
 #include "kelsim.h"
 #include "kronel/morrow_cache.h"
+#include "process_stats.h"
 #include "support.h"
 
 namespace kronel_bench {

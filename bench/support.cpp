@@ -1,8 +1,5 @@
 #include "support.h"
 
-#include <dirent.h>
-#include <malloc.h>
-
 #include "kelsim.h"
 #include "ztrtsim.h"
 
@@ -17,6 +14,8 @@ Fn Export(platform::ModuleHandle module, const char* name) {
 }
 
 }  // namespace
+
+const char kTarget[] = "rt-bench";
 
 bool Smoke() { return g_smoke; }
 void SetSmoke(bool smoke) { g_smoke = smoke; }
@@ -38,18 +37,23 @@ std::string MixedRecords(std::size_t count) {
     const std::string n = std::to_string(i);
     if (i > 0) records += ",\n";
     switch (i % 10) {
-      case 0: case 1: case 2: case 3:
+      case 0:
+      case 1:
+      case 2:
+      case 3:
         records += R"({"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot)" + n + R"("})";
         break;
       case 4:
-        records += R"({"status": 1, "modelCode": "0x78C7", "sourceNames": ["mdns", "network"], "hostName": "rt-)" +
-                   n + R"("})";
+        records +=
+            R"({"status": 1, "modelCode": "0x78C7", "sourceNames": ["mdns", "network"], "hostName": "rt-)" +
+            n + R"("})";
         break;
       case 5:
         records += R"({"status": 1, "operatingSystem": "KEL-Linux x64", "sourceNames": ["kelsyscfg"],)"
                    R"( "sourceResourceName": "system"})";
         break;
-      case 6: case 7:
+      case 6:
+      case 7:
         records += R"({"status": 0, "modelCode": "0x7066", "resourceName": "Off)" + n + R"("})";
         break;
       case 8:
@@ -76,6 +80,27 @@ Plugin::Plugin() {
   setModule_ = Export<void (*)(platform::ModuleHandle)>(module, "SetZTRTModule");
 }
 
+bool SetUpTarget(std::uint32_t refs, std::string& error) {
+  kelsimReset();
+  ztrtsimReset();
+  if (!LoadDescription(Description(kTarget, MixedRecords(20)), error)) return false;
+  for (std::uint32_t ref = 1; ref <= refs; ++ref) {
+    ztrtsimSetTargetURL(ref, kTarget, static_cast<std::int32_t>(sizeof kTarget - 1));
+  }
+  if (!Plugin::Instance().Loaded()) {
+    error = "the plug-in did not load";
+    return false;
+  }
+  return true;
+}
+
+void TearDownTarget(std::uint32_t refs) {
+  kelsimClearFailures();
+  for (std::uint32_t ref = 1; ref <= refs; ++ref) Plugin::Instance().ReleasingAppRef(ref);
+  WaitFor([] { return kelsimLiveObjects() == 0; });
+  Plugin::Instance().SetZTRTModule(nullptr);
+}
+
 bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience) {
   return WaitFor(
       [&] {
@@ -88,18 +113,5 @@ bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience) 
       },
       patience);
 }
-
-std::size_t ThreadCount() {
-  std::size_t count = 0;
-  if (DIR* tasks = opendir("/proc/self/task")) {
-    while (const dirent* entry = readdir(tasks)) {
-      if (entry->d_name[0] != '.') ++count;
-    }
-    closedir(tasks);
-  }
-  return count;
-}
-
-std::size_t HeapInUse() { return mallinfo2().uordblks; }
 
 }  // namespace kronel_bench

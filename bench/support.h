@@ -1,7 +1,7 @@
 #pragma once
-// What the benchmarks share: the simulated library and engine set up from a
-// description, the plug-in loaded as the host loads it, and the process's
-// threads and heap as the kernel and allocator see them.
+// What the benchmarks share, natively and under Wine: the simulated library
+// and engine set up from a description, and the plug-in loaded as the host
+// loads it.
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +32,8 @@ class Plugin {
   static Plugin& Instance();
 
   bool Loaded() const { return getNames_ != nullptr && release_ != nullptr && setModule_ != nullptr; }
-  std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot, std::int32_t force = 0) const {
+  std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot,
+                                 std::int32_t force = 0) const {
     return getNames_(appRef, nullptr, nullptr, slot, nullptr, force);
   }
   void ReleasingAppRef(std::uint32_t appRef) const { release_(appRef); }
@@ -45,9 +46,22 @@ class Plugin {
   void (*setModule_)(platform::ModuleHandle) = nullptr;
 };
 
+// A fresh library and engine serving kTarget to references 1..refs, and the
+// plug-in loaded; false (and why) otherwise.
+extern const char kTarget[];
+bool SetUpTarget(std::uint32_t refs, std::string& error);
+// Releases the references and waits until the library holds no object.
+void TearDownTarget(std::uint32_t refs);
+
 // Calls until the plug-in has delivered a list with names for the reference
 // (disposing of it); false when none came within the time.
 bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience = std::chrono::seconds(20));
+
+// Keeps the compiler from dropping a result nobody reads.
+template <class T>
+inline void Keep(const T& value) {
+  asm volatile("" : : "r,m"(value) : "memory");
+}
 
 template <class Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds patience = std::chrono::seconds(20)) {
@@ -58,10 +72,5 @@ bool WaitFor(Condition condition, std::chrono::milliseconds patience = std::chro
   }
   return true;
 }
-
-// Threads of this process, from /proc/self/task.
-std::size_t ThreadCount();
-// Bytes the C heap has handed out and not taken back.
-std::size_t HeapInUse();
 
 }  // namespace kronel_bench

@@ -1,34 +1,43 @@
 #include "explainer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <optional>
 
-#include "change_script.h"
 #include "discovery_rules.h"
-#include "text_convert.h"
+#include "hresult_text.h"
+#include "morrowkit/framework/framework_handle.h"
+#include "morrowkit/hresult_exception.h"
+#include "record.h"
 
 namespace kronel_names {
 namespace {
 
-using kelmorrow::Property;
-
-constexpr HRESULT kE_TypeMismatch = static_cast<HRESULT>(0x80020005u);
-constexpr HRESULT kE_Unexpected = static_cast<HRESULT>(0x8000FFFFu);
-constexpr HRESULT kE_NotReady = static_cast<HRESULT>(0x80070015u);
+using morrowkit::PropertyBagHandle;
+using morrowkit::PropertyType;
 
 std::string Quote(const std::string& text) { return "\"" + text + "\""; }
 
 std::string PropertyName(std::uint32_t tag) {
   switch (tag) {
-    case kPropertyStatus: return "status";
-    case kPropertyModelCode: return "modelCode";
-    case kPropertyResourceName: return "resourceName";
-    case kPropertyOperatingSystem: return "operatingSystem";
-    case kPropertySourceCount: return "sourceCount";
-    case kPropertySourceResourceName: return "sourceResourceName";
-    case kPropertyHostName: return "hostName";
-    default: break;
+    case kPropertyStatus:
+      return "status";
+    case kPropertyModelCode:
+      return "modelCode";
+    case kPropertyResourceName:
+      return "resourceName";
+    case kPropertyOperatingSystem:
+      return "operatingSystem";
+    case kPropertySourceCount:
+      return "sourceCount";
+    case kPropertySourceResourceName:
+      return "sourceResourceName";
+    case kPropertyHostName:
+      return "hostName";
+    default:
+      break;
   }
-  if (tag >= kPropertySourceName && tag < kPropertySourceName + kSourceIndexLimit) {
+  if (tag >= kPropertySourceName && tag <= kPropertySourceName + kSourceIndexLimit) {
     return "sourceNames[" + std::to_string(tag - kPropertySourceName) + "]";
   }
   char buffer[16];
@@ -36,52 +45,45 @@ std::string PropertyName(std::uint32_t tag) {
   return buffer;
 }
 
-std::string WithArticle(morrowkit::PropertyType type) {
-  const std::string name = kelmorrow::TypeName(type);
+std::string WithArticle(std::uint32_t type) {
+  const std::string name = kelmorrow::TypeName(static_cast<PropertyType>(type));
+  if (name == "unknown") return "a value of type " + std::to_string(type);
   return (name[0] == 'i' || name[0] == 'u' ? "an " : "a ") + name;
 }
 
 // A read that fails ends the whole refresh in the plug-in.
 struct RefreshStop {
   std::string reason;
+  bool libraryFailed;  // the library answered a failure, rather than the plug-in refusing to read
 };
 
-// Reads a record as the plug-in's property-bag handle does over the
-// simulated library: a failing HasProperty counts as absent, a failing typed
-// read stops the refresh, S_FALSE reads as empty.
+// Reads a record through the library's contract, with the calls the
+// plug-in's discovery makes: a failing HasProperty counts as absent, a
+// failing typed read stops the refresh, S_FALSE reads as empty.
 class Reader {
  public:
-  explicit Reader(const kelmorrow::Record& record) : record_(record) {}
+  explicit Reader(const PropertyBagHandle& record) : record_(record) {}
 
-  bool Has(std::uint32_t tag) const {
-    const Property* property = record_.Find(tag);
-    return property != nullptr && !property->hasPropertyFailure;
-  }
-  bool HasPropertyFails(std::uint32_t tag) const {
-    const Property* property = record_.Find(tag);
-    return property != nullptr && property->hasPropertyFailure;
-  }
+  bool Has(std::uint32_t tag) const { return record_.HasProperty(tag); }
+  bool HasPropertyFails(std::uint32_t tag) const { return platform::Failed(record_.Get()->HasProperty(tag)); }
 
   std::int32_t Int32(std::uint32_t tag) const {
-    const Property& property = Read(tag, morrowkit::kPropertyTypeInt32);
-    return property.hasValue && !property.stringFalse ? static_cast<std::int32_t>(property.integer) : 0;
+    return Read(tag, morrowkit::kPropertyTypeInt32, "GetInt32", [&] { return record_.GetInt32(tag); });
   }
   std::uint32_t UInt32(std::uint32_t tag) const {
-    const Property& property = Read(tag, morrowkit::kPropertyTypeUInt32);
-    return property.hasValue && !property.stringFalse ? static_cast<std::uint32_t>(property.integer) : 0;
+    return Read(tag, morrowkit::kPropertyTypeUInt32, "GetUInt32", [&] { return record_.GetUInt32(tag); });
   }
   std::string String(std::uint32_t tag) const {
-    const Property& property = Read(tag, morrowkit::kPropertyTypeString);
-    if (property.stringFalse) return std::string();
-    bool exact = true;
-    return kelmorrow::ToUtf8Lossy(property.text, exact);
+    return Read(tag, morrowkit::kPropertyTypeString, "GetString", [&] { return record_.GetString(tag); });
   }
   std::string SourceName(std::uint32_t index) const {
     const std::uint32_t tag = kPropertySourceName + index;
     if (!Has(tag)) return std::string();
     if (index >= kSourceIndexLimit) {
-      throw RefreshStop{"a source name at index " + std::to_string(index) + " is present, but the plug-in reads at most " +
-                        std::to_string(kSourceIndexLimit) + " source names"};
+      throw RefreshStop{"a source name at index " + std::to_string(index) +
+                            " is present, but the plug-in reads at most " +
+                            std::to_string(kSourceIndexLimit) + " source names",
+                        false};
     }
     return String(tag);
   }
@@ -90,42 +92,42 @@ class Reader {
   std::uint32_t UInt32Or0(std::uint32_t tag) const { return Has(tag) ? UInt32(tag) : 0; }
   std::string StringOrEmpty(std::uint32_t tag) const { return Has(tag) ? String(tag) : std::string(); }
 
-  // Index of the first "network" source below the source count, if any.
   bool HasNetworkSource() const {
-    // Absent indexes read as empty, so only the present ones can match.
     const std::int32_t count = Has(kPropertySourceCount) ? Int32(kPropertySourceCount) : 0;
-    if (count <= 0) return false;
-    const std::uint32_t end = kPropertySourceName + static_cast<std::uint32_t>(count);
-    for (auto it = record_.properties.lower_bound(kPropertySourceName);
-         it != record_.properties.end() && it->first < end; ++it) {
-      if (!Has(it->first)) continue;
-      if (SourceName(it->first - kPropertySourceName) == kNetworkSource) return true;
+    // The plug-in asks every index below the count. Past the first index it
+    // refuses to read, a present one stops it alike, so the walk ends there.
+    const std::uint32_t end = count <= 0 ? 0 : std::min<std::uint32_t>(count, kSourceIndexLimit + 1);
+    for (std::uint32_t index = 0; index < end; ++index) {
+      if (SourceName(index) == kNetworkSource) return true;
     }
     return false;
   }
 
  private:
-  const Property& Read(std::uint32_t tag, morrowkit::PropertyType type) const {
-    const Property& property = *record_.Find(tag);
-    const std::string reading = "reading " + Quote(PropertyName(tag)) + " fails with ";
-    if (property.readFailure) throw RefreshStop{reading + HexResult(*property.readFailure)};
-    if (property.type != type) {
-      throw RefreshStop{reading + HexResult(kE_TypeMismatch) + " (the record holds " + WithArticle(property.type) +
-                        ", the plug-in reads " + WithArticle(type) + ")"};
+  template <class Fn>
+  auto Read(std::uint32_t tag, PropertyType type, const char* operation, Fn read) const -> decltype(read()) {
+    try {
+      return read();
+    } catch (const morrowkit::HResultException& failure) {
+      std::string reason = "reading " + Quote(PropertyName(tag)) + " with " + operation + " fails with " +
+                           HResultText(failure.Code());
+      std::uint32_t stored = 0;
+      if (failure.Code() == morrowkit::kE_TypeMismatch &&
+          record_.Get()->GetType(tag, &stored) == platform::kS_OK) {
+        reason += ": the record holds " + WithArticle(stored) + ", the plug-in reads " + WithArticle(type);
+      }
+      throw RefreshStop{reason, true};
     }
-    if (property.stringFalse) return property;
-    if (!property.hasValue) throw RefreshStop{reading + HexResult(kE_Unexpected) + " (the property has no value)"};
-    return property;
   }
 
-  const kelmorrow::Record& record_;
+  const PropertyBagHandle& record_;
 };
 
 bool IsSupportedOs(const std::string& os) { return os == kSupportedSystem1 || os == kSupportedSystem2; }
 
 class RecordRules {
  public:
-  RecordRules(const kelmorrow::Record& record, RecordExplanation& out) : read_(record), out_(out) {}
+  RecordRules(const PropertyBagHandle& record, RecordExplanation& out) : read_(record), out_(out) {}
 
   void Apply() {
     if (!read_.Has(kPropertyStatus)) {
@@ -151,9 +153,11 @@ class RecordRules {
     if (!supportedBy.empty()) {
       SystemRule(supportedBy);
     } else if (!listed) {
-      std::string why = model == 0 ? std::string("no model code")
-                                   : "model " + ModelText(model) + " is neither a listed device nor a system model";
-      why += os.empty() ? ", and no operating system" : ", and operating system " + Quote(os) + " is not supported";
+      std::string why = model == 0
+                            ? std::string("no model code")
+                            : "model " + ModelText(model) + " is neither a listed device nor a system model";
+      why += os.empty() ? ", and no operating system"
+                        : ", and operating system " + Quote(os) + " is not supported";
       reasons_.push_back({"not-listed", why});
     }
 
@@ -182,7 +186,8 @@ class RecordRules {
     }
   }
 
-  void Produce(const std::string& name, const NameOrigin& origin, const std::string& rule, const std::string& text) {
+  void Produce(const std::string& name, const NameOrigin& origin, const std::string& rule,
+               const std::string& text) {
     out_.names.emplace_back(name, origin);
     kept_.push_back({rule, text});
   }
@@ -208,12 +213,14 @@ class RecordRules {
         NameOrigin origin;
         origin.form = NameForm::kLocalSystem;
         Produce(kLocalSystemUrl, origin, "local-system",
-                "local system (" + supportedBy + ", first source \"kelsyscfg\", source resource name \"system\")");
+                "local system (" + supportedBy +
+                    ", first source \"kelsyscfg\", source resource name \"system\")");
         return;
       }
       notLocal = "its source resource name is " + Quote(resource) + ", not \"system\"";
     } else {
-      notLocal = first.empty() ? "it has no first source" : "its first source is " + Quote(first) + ", not \"kelsyscfg\"";
+      notLocal = first.empty() ? "it has no first source"
+                               : "its first source is " + Quote(first) + ", not \"kelsyscfg\"";
     }
     if (read_.HasNetworkSource()) {
       const std::string host = read_.StringOrEmpty(kPropertyHostName);
@@ -246,56 +253,67 @@ std::string ModelText(std::uint32_t model) {
 
 std::string DescribeOrigin(const NameOrigin& origin) {
   switch (origin.form) {
-    case NameForm::kDevice: return "device of model " + ModelText(origin.model);
-    case NameForm::kLocalSystem: return "local system";
-    case NameForm::kRemoteSystem: return origin.hasHost ? "remote system" : "remote system without a host name";
+    case NameForm::kDevice:
+      return "device of model " + ModelText(origin.model);
+    case NameForm::kLocalSystem:
+      return "local system";
+    case NameForm::kRemoteSystem:
+      return origin.hasHost ? "remote system" : "remote system without a host name";
   }
   return "";
 }
 
 const char* VerdictName(Verdict verdict) {
   switch (verdict) {
-    case Verdict::kKept: return "kept";
-    case Verdict::kDropped: return "dropped";
-    case Verdict::kStopsRefresh: return "stops";
-    case Verdict::kNotReached: return "unread";
+    case Verdict::kKept:
+      return "kept";
+    case Verdict::kDropped:
+      return "dropped";
+    case Verdict::kStopsRefresh:
+      return "stops";
+    case Verdict::kNotReached:
+      return "unread";
   }
   return "";
 }
 
-TargetExplanation Explain(const TargetHardware& target) {
+TargetExplanation Explain(const std::string& target, const std::vector<std::string>& places) {
   TargetExplanation explanation;
-  std::string unread;
-  if (target.findHardwareFailure) {
-    explanation.failure = "FindHardware fails with " + HexResult(*target.findHardwareFailure);
-    unread = "the refresh stopped before reading any record";
-  } else if (target.findHardwareNull) {
-    unread = "FindHardware hands out no record list";
-  } else if (!target.enabled) {
-    explanation.failure = "FindHardware fails with " + HexResult(kE_NotReady) + " (the target is disabled)";
-    unread = "the refresh stopped before reading any record";
+  std::optional<morrowkit::FrameworkHandle<PropertyBagHandle>> framework;
+  std::vector<PropertyBagHandle> records;
+  const char* operation = "kelsysInstantiateFramework2";
+  try {
+    framework.emplace(true, true);
+    operation = "FindHardware";
+    records = framework->FindHardware(target);
+  } catch (const morrowkit::HResultException& failure) {
+    explanation.failure = std::string(operation) + " fails with " + HResultText(failure.Code());
+    explanation.libraryFailed = true;
+    return explanation;
   }
 
-  for (std::size_t i = 0; i < target.records.size(); ++i) {
+  std::string unread;
+  for (std::size_t i = 0; i < records.size(); ++i) {
     RecordExplanation record;
     record.number = i + 1;
-    record.where = target.records[i].where;
+    if (i < places.size()) record.where = places[i];
     if (!unread.empty()) {
       record.verdict = Verdict::kNotReached;
       record.rule = "unread";
       record.text = unread;
-    } else if (target.records[i].record->refusesPropertyBag) {
-      record.verdict = Verdict::kDropped;
-      record.rule = "no-property-bag";
-      record.text = "the record offers no property bag, so the plug-in skips it";
     } else {
       try {
-        RecordRules(*target.records[i].record, record).Apply();
+        RecordRules(records[i], record).Apply();
         for (const auto& [name, origin] : record.names) explanation.names.emplace(name, origin);
       } catch (const RefreshStop& stop) {
-        record = RecordExplanation{record.number, record.where, Verdict::kStopsRefresh, "read-failure",
-                                   stop.reason + ": the refresh stops here", {}};
+        record = RecordExplanation{record.number,
+                                   record.where,
+                                   Verdict::kStopsRefresh,
+                                   "read-failure",
+                                   stop.reason + ": the refresh stops here",
+                                   {}};
         explanation.failure = "record " + std::to_string(record.number) + ": " + stop.reason;
+        explanation.libraryFailed = stop.libraryFailed;
         unread = "the refresh stopped at record " + std::to_string(record.number);
       }
     }

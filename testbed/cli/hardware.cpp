@@ -49,6 +49,16 @@ TargetHardware Hardware::Target(const std::string& name) const {
   return found == targets_.end() ? TargetHardware() : found->second;
 }
 
+std::vector<std::string> Hardware::Places(const std::string& name) const {
+  std::vector<std::string> places;
+  auto found = targets_.find(name);
+  if (found == targets_.end()) return places;
+  for (const SourcedRecord& sourced : found->second.records) {
+    if (!sourced.record->refusesPropertyBag) places.push_back(sourced.where);
+  }
+  return places;
+}
+
 void Hardware::Apply(const std::string& target, const kelmorrow::Change& change, const Value& records,
                      const std::string& source) {
   if (change.kind == morrowkit::kChangeRecordsRemoved) {

@@ -37,11 +37,14 @@ class Hardware {
   const std::vector<std::string>& describedTargets() const { return order_; }
   // A target the description does not name has no records.
   TargetHardware Target(const std::string& name) const;
+  // Where each record the library serves for the target came from, in its
+  // order: a record that refuses the property-bag interface is never served.
+  std::vector<std::string> Places(const std::string& name) const;
 
   // `records` is the JSON array the change's records were read from, for
   // their places; ignored for a removal.
-  void Apply(const std::string& target, const kelmorrow::Change& change, const kelmorrow::json::Value& records,
-             const std::string& source);
+  void Apply(const std::string& target, const kelmorrow::Change& change,
+             const kelmorrow::json::Value& records, const std::string& source);
 
  private:
   std::string source_;

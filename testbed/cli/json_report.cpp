@@ -7,9 +7,12 @@ using json = nlohmann::ordered_json;
 
 const char* FormName(NameForm form) {
   switch (form) {
-    case NameForm::kDevice: return "device";
-    case NameForm::kLocalSystem: return "local-system";
-    case NameForm::kRemoteSystem: return "remote-system";
+    case NameForm::kDevice:
+      return "device";
+    case NameForm::kLocalSystem:
+      return "local-system";
+    case NameForm::kRemoteSystem:
+      return "remote-system";
   }
   return "";
 }
@@ -41,7 +44,9 @@ json Records(const TargetExplanation& explanation) {
   return records;
 }
 
-double Rounded(double seconds) { return static_cast<double>(static_cast<long long>(seconds * 1000 + 0.5)) / 1000; }
+double Rounded(double seconds) {
+  return static_cast<double>(static_cast<long long>(seconds * 1000 + 0.5)) / 1000;
+}
 
 }  // namespace
 
@@ -49,7 +54,10 @@ json JsonReport::Header() const {
   return {{"tool", "kronel-names"},
           {"version", info_.version},
           {"plugin", info_.plugin},
-          {"hardware", info_.hardware},
+          {"library", info_.library},
+          {"libraryInstalled", info_.installed},
+          {"librarySimulation", info_.simulation},
+          {"hardware", info_.installed ? json(nullptr) : json(info_.hardware)},
           {"embedded", info_.embedded}};
 }
 
@@ -109,7 +117,10 @@ void JsonReport::Lists(const std::vector<TargetListing>& listings) {
 }
 
 void JsonReport::WatchBegins(const ChangeScript& script, const std::vector<std::string>& targets) {
-  Emit({{"event", "watch"}, {"script", script.source}, {"steps", script.steps.size()}, {"end", script.end},
+  Emit({{"event", "watch"},
+        {"script", script.source},
+        {"steps", script.steps.size()},
+        {"end", script.end},
         {"targets", targets}});
 }
 
@@ -144,7 +155,10 @@ void JsonReport::Failure(double seconds, const TargetListing& listing) {
 }
 
 void JsonReport::LibraryFailures(double seconds, std::uint64_t failures, std::uint64_t total) {
-  Emit({{"event", "libraryFailures"}, {"seconds", Rounded(seconds)}, {"failures", failures}, {"total", total}});
+  Emit({{"event", "libraryFailures"},
+        {"seconds", Rounded(seconds)},
+        {"failures", failures},
+        {"total", total}});
 }
 
 void JsonReport::WatchEnds(double seconds, bool interrupted) {

@@ -6,13 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "morrow_library.h"
+
 namespace kronel_names {
 
 using LibraryActivity = std::vector<std::uint64_t>;
 
-LibraryActivity ReadLibraryActivity();
+// Empty without a control API: an installed library shows no activity.
+LibraryActivity ReadLibraryActivity(const SimulationControl* control);
 
 // Operations the simulated library knows, by their method names.
-bool IsLibraryOperation(const std::string& name);
+bool IsLibraryOperation(const SimulationControl& control, const std::string& name);
 
 }  // namespace kronel_names

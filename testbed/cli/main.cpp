@@ -1,19 +1,25 @@
 // kronel-names: the names Zentro's drop-down would offer, from the real
 // plug-in, for any hardware that can be described.
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "change_script.h"
+#include "dump.h"
 #include "hardware.h"
+#include "hresult_text.h"
 #include "interrupt.h"
 #include "json_report.h"
-#include "kelsim.h"
 #include "library_activity.h"
+#include "morrow_library.h"
+#include "morrowkit/hresult_exception.h"
 #include "options.h"
 #include "plugin_host.h"
 #include "sample_description.h"
@@ -43,29 +49,33 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-void LoadIntoLibrary(const std::string& text, const std::string& source) {
+void LoadIntoLibrary(const SimulationControl& control, const std::string& text, const std::string& source) {
   char error[1024] = "";
-  if (kelsimLoadText(text.c_str(), source.c_str(), error, sizeof error) != 0) throw InputError(error);
+  if (control.loadText(text.c_str(), source.c_str(), error, sizeof error) != 0) throw InputError(error);
 }
 
 // Every change of the script, tried on the library before the run, so that a
 // change it refuses (a removal of a record that is not there by then) stops
 // the run before anything is shown.
-void TryScript(const ChangeScript& script, const std::string& hardwareText, const std::string& hardwareSource) {
+void TryScript(const SimulationControl& control, const ChangeScript& script, const std::string& hardwareText,
+               const std::string& hardwareSource) {
   for (const Step& step : script.steps) {
     if (!step.ChangesRecords()) continue;
     char error[1024] = "";
-    if (kelsimApplyChange(step.target.c_str(), step.change.c_str(), script.source.c_str(), error, sizeof error) != 0) {
+    if (control.applyChange(step.target.c_str(), step.change.c_str(), script.source.c_str(), error,
+                            sizeof error) != 0) {
       throw InputError(error);
     }
   }
-  kelsimReset();
-  LoadIntoLibrary(hardwareText, hardwareSource);
+  control.reset();
+  LoadIntoLibrary(control, hardwareText, hardwareSource);
 }
 
-std::vector<std::string> TargetsToAsk(const Options& options, const Hardware& hardware, const ChangeScript* script) {
+std::vector<std::string> TargetsToAsk(const Options& options, const Hardware* hardware,
+                                      const ChangeScript* script) {
   if (!options.targets.empty()) return options.targets;
-  std::vector<std::string> targets = hardware.describedTargets();
+  std::vector<std::string> targets;
+  if (hardware != nullptr) targets = hardware->describedTargets();
   if (script != nullptr) {
     for (const std::string& target : script->ChangedTargets()) {
       if (std::find(targets.begin(), targets.end(), target) == targets.end()) targets.push_back(target);
@@ -75,23 +85,82 @@ std::vector<std::string> TargetsToAsk(const Options& options, const Hardware& ha
   return targets;
 }
 
-int Run(const Options& options) {
-  const bool embedded = !options.hardwareFile;
-  const std::string hardwareSource = embedded ? kSampleSourceName : *options.hardwareFile;
-  const std::string hardwareText = embedded ? std::string(kSampleDescription) : ReadFile(hardwareSource);
-  // The tool's own reading first: it sees the whole text, the library's stops at a NUL byte.
-  Hardware hardware(hardwareText, hardwareSource);
-  LoadIntoLibrary(hardwareText, hardwareSource);
+std::string FolderOf(const std::string& path) { return path.substr(0, path.find_last_of("/\\") + 1); }
 
+bool IsFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+std::unique_ptr<PluginHost> LoadPlugin(const std::string& path, bool installed) {
+  try {
+    return std::make_unique<PluginHost>(path);
+  } catch (const PluginError&) {
+    // The plug-in is there but did not load: most likely its library did not.
+    if (installed && IsFile(path)) MorrowLibrary::CheckLoadable(FolderOf(path));
+    throw;
+  }
+}
+
+int RunDump(const std::vector<std::string>& targets, const MorrowLibrary& library) {
+  Dump dump;
+  try {
+    dump = DumpTargets(targets);
+  } catch (const morrowkit::HResultException& failure) {
+    std::cerr << "kronel-names: the library failed: kelsysInstantiateFramework2 fails with "
+              << HResultText(failure.Code()) << "\n";
+    return kExitPluginFailure;
+  }
+  std::cout << dump.description << std::flush;
+  std::cerr << "kronel-names: " << dump.records << (dump.records == 1 ? " record" : " records") << " of "
+            << targets.size() << (targets.size() == 1 ? " target" : " targets") << " from " << library.path()
+            << "\n";
+  for (const std::string& failure : dump.failures)
+    std::cerr << "kronel-names: the library failed: " << failure << "\n";
+  return dump.failures.empty() ? kExitOk : kExitPluginFailure;
+}
+
+int Run(const Options& options) {
+  const std::string pluginPath = options.plugin ? *options.plugin : DefaultPluginPath();
+  const bool embedded = !options.installed && !options.hardwareFile;
+  std::string hardwareSource;
+  std::string hardwareText;
+  std::unique_ptr<Hardware> hardware;
+  std::optional<MorrowLibrary> library;
   std::unique_ptr<ChangeScript> script;
-  if (options.watchScript) {
-    script = std::make_unique<ChangeScript>(ParseChangeScript(ReadFile(*options.watchScript), *options.watchScript,
-                                                              IsLibraryOperation));
-    TryScript(*script, hardwareText, hardwareSource);
+  if (!options.installed) {
+    hardwareSource = embedded ? kSampleSourceName : *options.hardwareFile;
+    hardwareText = embedded ? std::string(kSampleDescription) : ReadFile(hardwareSource);
+    // The tool's own reading first: it sees the whole text, the library's stops at a NUL byte.
+    hardware = std::make_unique<Hardware>(hardwareText, hardwareSource);
+    library.emplace(MorrowLibrary::Simulated());
+    const SimulationControl& control = *library->control();
+    LoadIntoLibrary(control, hardwareText, hardwareSource);
+    if (options.watchScript) {
+      script = std::make_unique<ChangeScript>(
+          ParseChangeScript(ReadFile(*options.watchScript), *options.watchScript,
+                            [&](const std::string& name) { return IsLibraryOperation(control, name); }));
+      TryScript(control, *script, hardwareText, hardwareSource);
+    }
   }
 
-  PluginHost host(options.plugin ? *options.plugin : DefaultPluginPath());
-  RunInfo info{KRONEL_VERSION, host.path(), hardwareSource, embedded, options.explain};
+  std::unique_ptr<PluginHost> host = LoadPlugin(pluginPath, options.installed);
+  if (options.installed) {
+    library.emplace(MorrowLibrary::BoundToPlugin());
+  } else if (platform::GetModuleHandleA("kelmorrow.dll") != library->module()) {
+    throw PluginError(host->path() + ": the plug-in has bound to another configuration library than " +
+                      library->path());
+  }
+  const SimulationControl* control = library->control();
+  const std::vector<std::string> targets = TargetsToAsk(options, hardware.get(), script.get());
+  if (options.dump) {
+    const int exitCode = RunDump(targets, *library);
+    if (control != nullptr) control->shutdown();
+    return exitCode;
+  }
+
+  RunInfo info{KRONEL_VERSION,        host->path(),   library->path(), options.installed,
+               library->simulation(), hardwareSource, embedded,        options.explain};
   std::unique_ptr<Report> report;
   if (options.json) {
     report = std::make_unique<JsonReport>(std::cout, info, script != nullptr);
@@ -100,7 +169,7 @@ int Run(const Options& options) {
   }
 
   CatchInterrupt();
-  Session session(host, hardware, *report, TargetsToAsk(options, hardware, script.get()));
+  Session session(*host, hardware.get(), control, *report, targets);
   bool ok = true;
   try {
     ok = session.ListAll();
@@ -108,14 +177,15 @@ int Run(const Options& options) {
   } catch (...) {
     // Nothing of the plug-in may still run when the process ends.
     session.Close();
-    kelsimShutdown();
+    if (control != nullptr) control->shutdown();
     throw;
   }
   if (!session.Close()) {
-    std::cerr << "kronel-names: the library still holds objects after the application references were released\n";
+    std::cerr
+        << "kronel-names: the library still holds objects after the application references were released\n";
     ok = false;
   }
-  kelsimShutdown();
+  if (control != nullptr) control->shutdown();
   for (const std::string& problem : session.problems()) std::cerr << "kronel-names: " << problem << "\n";
   if (session.interrupted()) return kExitInterrupted;
   return ok ? kExitOk : kExitPluginFailure;
@@ -147,6 +217,9 @@ int main(int argc, char** argv) {
     std::cerr << "kronel-names: " << error.what() << "\n";
     return kExitBadInput;
   } catch (const ScriptError& error) {
+    std::cerr << "kronel-names: " << error.what() << "\n";
+    return kExitBadInput;
+  } catch (const LibraryError& error) {
     std::cerr << "kronel-names: " << error.what() << "\n";
     return kExitBadInput;
   } catch (const PluginError& error) {

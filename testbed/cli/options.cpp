@@ -14,6 +14,7 @@ constexpr ValueOption kHardware = {"--hardware", "a file"};
 constexpr ValueOption kTarget = {"--target", "a URL (\"\" for the local machine)"};
 constexpr ValueOption kWatch = {"--watch", "a change script"};
 constexpr ValueOption kPlugin = {"--plugin", "a file"};
+constexpr ValueOption kLibrary = {"--library", "sample, installed or a hardware description"};
 
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
@@ -26,6 +27,7 @@ void SetOnce(std::optional<std::string>& slot, const ValueOption& option, std::s
 
 Options ParseOptions(const std::vector<std::string>& arguments) {
   Options options;
+  std::optional<std::string> library;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string argument = arguments[i];
     std::optional<std::string> inlineValue;
@@ -38,7 +40,8 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
     }
     auto takeValue = [&](const ValueOption& option) {
       if (inlineValue) return *inlineValue;
-      if (i + 1 >= arguments.size()) throw UsageError(std::string("option ") + option.name + " needs " + option.what);
+      if (i + 1 >= arguments.size())
+        throw UsageError(std::string("option ") + option.name + " needs " + option.what);
       return arguments[++i];
     };
     auto flag = [&](bool& slot) {
@@ -58,6 +61,10 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
       SetOnce(options.watchScript, kWatch, takeValue(kWatch));
     } else if (argument == kPlugin.name) {
       SetOnce(options.plugin, kPlugin, takeValue(kPlugin));
+    } else if (argument == kLibrary.name) {
+      SetOnce(library, kLibrary, takeValue(kLibrary));
+    } else if (argument == "--dump") {
+      flag(options.dump);
     } else if (argument == "--json") {
       flag(options.json);
     } else if (argument == "--explain") {
@@ -72,9 +79,25 @@ Options ParseOptions(const std::vector<std::string>& arguments) {
       throw UsageError("unexpected argument " + Quote(argument) + " (options start with --)");
     }
   }
-  if (options.hardwareFile && options.hardwareFile->empty()) throw UsageError("option --hardware needs a file");
-  if (options.watchScript && options.watchScript->empty()) throw UsageError("option --watch needs a change script");
+  if (options.hardwareFile && options.hardwareFile->empty())
+    throw UsageError("option --hardware needs a file");
+  if (options.watchScript && options.watchScript->empty())
+    throw UsageError("option --watch needs a change script");
   if (options.plugin && options.plugin->empty()) throw UsageError("option --plugin needs a file");
+  if (library && library->empty()) throw UsageError(std::string("option --library needs ") + kLibrary.what);
+  if (library && *library == "installed") {
+    options.installed = true;
+    if (options.hardwareFile)
+      throw UsageError("--hardware describes the simulated library; the installed one reports its own");
+    if (options.watchScript)
+      throw UsageError("--watch drives the simulated library; it cannot drive the installed one");
+  } else if (library && *library != "sample") {
+    if (options.hardwareFile) throw UsageError("--library and --hardware both name a description; give one");
+    options.hardwareFile = *library;
+  }
+  if (options.dump && (options.explain || options.json || options.watchScript)) {
+    throw UsageError("--dump prints a hardware description alone; leave out --explain, --json and --watch");
+  }
   return options;
 }
 
@@ -83,9 +106,9 @@ std::string HelpText() {
 
 Shows the names that Zentro's drop-down would offer for Kronel timing and
 synchronisation resources. The tool loads the built plug-in the way the host
-does, serves it through the simulated run-time engine (ztrt) and the simulated
-configuration library (kelmorrow), asks for each target's list until it
-arrives, and prints it.
+does, serves it through the simulated run-time engine (ztrt) and the
+configuration library (kelmorrow: the simulated one, or the installed one),
+asks for each target's list until it arrives, and prints it.
 
 Options:
   --hardware FILE   the JSON hardware description to serve (default: the
@@ -100,8 +123,15 @@ Options:
   --watch SCRIPT    replay a JSON change script and print each new list as
                     it arrives, with the names added and removed; ends when
                     the script ends, or on Ctrl-C
-  --plugin FILE     the plug-in to load (default: kronel_ztprovider.dll
-                    beside this tool)
+  --library WHICH   the configuration library: "sample" (the default), the
+                    simulated one with the embedded sample; a FILE.json, the
+                    simulated one with that description; or "installed", the
+                    kelmorrow library the plug-in finds on the DLL search
+                    path, never the testbed's own copy beside this tool
+  --dump            print the records of each target as the library reports
+                    them, as a hardware description that --hardware replays
+  --plugin FILE     the plug-in to load (default: kronel_ztprovider.dll in
+                    ../plugin, else beside this tool)
   --version         print the version and exit
   -h, --help        print this help and exit
 
@@ -109,9 +139,11 @@ Exit codes:
   0    every list arrived
   1    the plug-in failed: it could not be loaded, answered 6 (no memory) or
        7 (failure), delivered no list within 10 s, or a list the discovery
-       rules do not explain
+       rules do not explain; or the library failed a FindHardware or a
+       property read (shown with its HRESULT)
   2    bad usage or bad input (a file that cannot be read, malformed JSON,
-       an unknown property name, a value of the wrong type)
+       an unknown property name, a value of the wrong type), or no usable
+       library (not found, no entry point, or the testbed's own copy)
   130  interrupted by Ctrl-C
 
 Examples:
@@ -119,6 +151,8 @@ Examples:
   kronel-names --explain --target ""
   kronel-names --hardware my-rack.json --target rt-a.lab --json
   kronel-names --watch changes.json
+  kronel-names --library installed --explain --target ""
+  kronel-names --library installed --dump > my-machine.json
 )";
 }
 

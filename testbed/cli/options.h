@@ -11,9 +11,11 @@ struct Options {
   std::optional<std::string> hardwareFile;  // none: the embedded sample
   std::vector<std::string> targets;         // none: the targets of the description
   std::optional<std::string> watchScript;
-  std::optional<std::string> plugin;  // none: the plug-in beside the tool
+  std::optional<std::string> plugin;  // none: ../plugin, else beside the tool
+  bool installed = false;             // --library installed
   bool json = false;
   bool explain = false;
+  bool dump = false;
   bool help = false;
   bool version = false;
 };

@@ -1,8 +1,10 @@
 #include "plugin_host.h"
 
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
-#include "kelsim.h"
+#include "library_modules.h"
 #include "ztrtsim.h"
 
 namespace kronel_names {
@@ -24,8 +26,9 @@ std::string ReadName(const void* list, std::int32_t index) {
     status = ztrtsimListGetStringAttr(list, index, "n", &name[0], name.size(), &length);
   }
   if (status != ZTRTSIM_OK) {
-    throw PluginError("element " + std::to_string(index) + " of the delivered list has no readable name (engine status " +
-                      std::to_string(status) + ")");
+    throw PluginError("element " + std::to_string(index) +
+                      " of the delivered list has no readable name (engine status " + std::to_string(status) +
+                      ")");
   }
   name.resize(length);
   return name;
@@ -43,7 +46,8 @@ class DeliveredList {
 
   std::vector<std::string> Names() const {
     const std::int32_t count = ztrtsimListCount(handle_);
-    if (count < 2) throw PluginError("the delivered list holds " + std::to_string(count) + " elements, fewer than 2");
+    if (count < 2)
+      throw PluginError("the delivered list holds " + std::to_string(count) + " elements, fewer than 2");
     std::vector<std::string> names;
     for (std::int32_t i = 0; i + 2 < count; ++i) names.push_back(ReadName(handle_, i));
     return names;
@@ -57,24 +61,34 @@ class DeliveredList {
 
 const char* ResultName(std::int32_t result) {
   switch (result) {
-    case kResultWritten: return "written";
-    case kResultUnchanged: return "unchanged";
-    case kResultPending: return "pending";
-    case kResultNoMemory: return "no memory";
-    case kResultFailure: return "failure";
-    default: return "unknown";
+    case kResultWritten:
+      return "written";
+    case kResultUnchanged:
+      return "unchanged";
+    case kResultPending:
+      return "pending";
+    case kResultNoMemory:
+      return "no memory";
+    case kResultFailure:
+      return "failure";
+    default:
+      return "unknown";
   }
 }
 
 std::string DefaultPluginPath() {
-  char path[4096];
-  const std::uint32_t length = platform::GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string program(path, length < sizeof path ? length : 0);
-  return program.substr(0, program.find_last_of("/\\") + 1) + "kronel_ztprovider.dll";
+  const std::string folder = ProgramFolder();
+  const std::filesystem::path packaged =
+      std::filesystem::path(SharedLibraryPath(folder + "../plugin/", "kronel_ztprovider")).lexically_normal();
+  std::error_code error;
+  if (std::filesystem::is_regular_file(packaged, error)) return packaged.string();
+  return SharedLibraryPath(folder, "kronel_ztprovider");
 }
 
-PluginHost::PluginHost(const std::string& path) : path_(path), module_(platform::LoadLibraryA(path.c_str())) {
-  if (module_ == nullptr) throw PluginError(path + ": the plug-in cannot be loaded");
+PluginHost::PluginHost(const std::string& path) : path_(path) {
+  std::string why;
+  module_ = LoadModuleAt(path, why);
+  if (module_ == nullptr) throw PluginError(path + ": the plug-in cannot be loaded: " + why);
   char loaded[4096];
   const std::uint32_t length = platform::GetModuleFileNameA(module_, loaded, sizeof loaded);
   if (length > 0 && length < sizeof loaded) path_.assign(loaded, length);
@@ -88,7 +102,8 @@ PluginHost::PluginHost(const std::string& path) : path_(path), module_(platform:
 
 void PluginHost::Serve(std::uint32_t appRef, const std::string& url) {
   if (ztrtsimSetTargetURL(appRef, url.data(), static_cast<std::int32_t>(url.size())) != ZTRTSIM_OK) {
-    throw PluginError("the run-time engine refused the URL of application reference " + std::to_string(appRef));
+    throw PluginError("the run-time engine refused the URL of application reference " +
+                      std::to_string(appRef));
   }
 }
 
@@ -102,10 +117,12 @@ PluginHost::Answer PluginHost::Ask(std::uint32_t appRef) {
   return answer;
 }
 
-bool PluginHost::Release(const std::vector<std::uint32_t>& appRefs, std::chrono::milliseconds patience) {
+bool PluginHost::Release(const std::vector<std::uint32_t>& appRefs, std::chrono::milliseconds patience,
+                         std::uint64_t (*liveObjects)()) {
   for (std::uint32_t appRef : appRefs) release_(appRef);
+  if (liveObjects == nullptr) return true;
   const auto deadline = std::chrono::steady_clock::now() + patience;
-  while (kelsimLiveObjects() != 0) {
+  while (liveObjects() != 0) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }

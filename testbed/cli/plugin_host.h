@@ -27,13 +27,14 @@ class PluginError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// kronel_ztprovider.dll in the folder of the running program.
+// The plug-in in ../plugin beside the tool's folder, as the package lays it
+// out, or else in the tool's own folder, as the build tree does.
 std::string DefaultPluginPath();
 
 class PluginHost {
  public:
-  // Loads the plug-in and hands it the run-time engine's module, as the host
-  // does. Throws PluginError.
+  // Loads the plug-in, its imports searched for from its own folder, and
+  // hands it the run-time engine's module, as the host does. Throws PluginError.
   explicit PluginHost(const std::string& path);
   // Keeps the plug-in loaded: the process ends soon after, and an unload
   // would pull the code away from a refresh worker that is just returning.
@@ -54,9 +55,11 @@ class PluginHost {
   // Throws PluginError when a delivered list cannot be read.
   Answer Ask(std::uint32_t appRef);
 
-  // Releases the references and waits until the library holds no object, so
-  // that no refresh worker still runs. False on timeout.
-  bool Release(const std::vector<std::uint32_t>& appRefs, std::chrono::milliseconds patience);
+  // Releases the references and, with `liveObjects` (a library that counts
+  // them), waits until the library holds no object, so that no refresh
+  // worker still runs. False on timeout.
+  bool Release(const std::vector<std::uint32_t>& appRefs, std::chrono::milliseconds patience,
+               std::uint64_t (*liveObjects)());
 
  private:
   using GetIOControlNamesFn = std::int32_t (*)(std::uint32_t, void*, void*, void***, void*, std::int32_t);

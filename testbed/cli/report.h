@@ -12,8 +12,11 @@ namespace kronel_names {
 
 struct RunInfo {
   std::string version;
-  std::string plugin;    // the path loaded
-  std::string hardware;  // the description's source name
+  std::string plugin;       // the path loaded
+  std::string library;      // the path of the configuration library loaded
+  bool installed = false;   // the installed library: no description, no simulation
+  bool simulation = false;  // an installed library that exports the simulation's control API
+  std::string hardware;     // the description's source name
   bool embedded = false;
   bool explain = false;
 };

@@ -5,7 +5,6 @@
 #include <thread>
 
 #include "interrupt.h"
-#include "kelsim.h"
 #include "library_activity.h"
 
 namespace kronel_names {
@@ -19,6 +18,9 @@ constexpr auto kPollInterval = std::chrono::milliseconds(2);
 // new cache holds, and the real one follows.
 constexpr auto kSettle = std::chrono::milliseconds(100);
 constexpr auto kPatience = std::chrono::seconds(10);
+// An installed library shows no activity: a list the rules do not give yet
+// may be the empty one of a refresh still running, so the next is awaited.
+constexpr auto kUnexplainedPatience = std::chrono::seconds(2);
 // A worker may still sleep in the longest latency a script can set.
 constexpr auto kReleasePatience = std::chrono::milliseconds(kMaxLatencyMs) + std::chrono::seconds(10);
 
@@ -28,7 +30,8 @@ void Note(std::vector<std::int32_t>& results, std::int32_t result) {
   if (results.empty() || results.back() != result) results.push_back(result);
 }
 
-std::vector<std::string> Without(const std::vector<std::string>& from, const std::vector<std::string>& these) {
+std::vector<std::string> Without(const std::vector<std::string>& from,
+                                 const std::vector<std::string>& these) {
   std::vector<std::string> rest;
   for (const std::string& name : from) {
     if (std::find(these.begin(), these.end(), name) == these.end()) rest.push_back(name);
@@ -38,8 +41,9 @@ std::vector<std::string> Without(const std::vector<std::string>& from, const std
 
 }  // namespace
 
-Session::Session(PluginHost& host, Hardware& hardware, Report& report, const std::vector<std::string>& targets)
-    : host_(host), hardware_(hardware), report_(report) {
+Session::Session(PluginHost& host, Hardware* hardware, const SimulationControl* control, Report& report,
+                 const std::vector<std::string>& targets)
+    : host_(host), hardware_(hardware), control_(control), report_(report) {
   for (std::size_t i = 0; i < targets.size(); ++i) {
     Watched watched;
     watched.listing.target = targets[i];
@@ -58,18 +62,32 @@ Session::Outcome Session::Ask(Watched& watched, std::vector<std::string>& previo
       previous = listing.names ? *listing.names : std::vector<std::string>();
       listing.names = answer.names;
       return Outcome::kList;
-    case kResultPending: return Outcome::kPending;
-    case kResultUnchanged: return Outcome::kQuiet;
+    case kResultPending:
+      return Outcome::kPending;
+    case kResultUnchanged:
+      return Outcome::kQuiet;
     default:
       watched.failed = true;
-      listing.failure = "the plug-in answered " + std::to_string(answer.result) + " (" + ResultName(answer.result) + ")";
+      listing.failure =
+          "the plug-in answered " + std::to_string(answer.result) + " (" + ResultName(answer.result) + ")";
       return Outcome::kFailed;
   }
 }
 
+bool Session::RulesGiveTheList(const TargetListing& listing) {
+  // No list was delivered before, so a refresh that stops leaves the empty one.
+  std::vector<std::string> expected;
+  if (listing.explanation.RefreshSucceeds()) {
+    for (const auto& named : listing.explanation.names) expected.push_back(named.first);
+  }
+  return listing.names && *listing.names == expected;
+}
+
 void Session::Explain(Watched& watched) {
   TargetListing& listing = watched.listing;
-  listing.explanation = kronel_names::Explain(hardware_.Target(listing.target));
+  const std::vector<std::string> places =
+      hardware_ != nullptr ? hardware_->Places(listing.target) : std::vector<std::string>();
+  listing.explanation = kronel_names::Explain(listing.target, places);
   for (const RecordExplanation& record : listing.explanation.records) {
     for (const auto& [name, origin] : record.names) watched.origins.emplace(name, origin);
   }
@@ -90,7 +108,7 @@ void Session::Explain(Watched& watched) {
 
 bool Session::ListAll() {
   const Clock::time_point start = Clock::now();
-  LibraryActivity activity = ReadLibraryActivity();
+  LibraryActivity activity = ReadLibraryActivity(control_);
   Clock::time_point quietSince = start;
   for (;;) {
     const Clock::time_point now = Clock::now();
@@ -102,10 +120,17 @@ bool Session::ListAll() {
       if (outcome == Outcome::kList) {
         watched.listing.milliseconds = Seconds(now - start) * 1000;
         quietSince = now;
+        watched.listedAt = now;
+        if (control_ == nullptr) {
+          Explain(watched);
+          watched.settled = RulesGiveTheList(watched.listing);
+        }
       }
-      complete = complete && (watched.failed || watched.listing.names);
+      const bool settled =
+          control_ != nullptr || watched.settled || now - watched.listedAt >= kUnexplainedPatience;
+      complete = complete && (watched.failed || (watched.listing.names && settled));
     }
-    LibraryActivity current = ReadLibraryActivity();
+    LibraryActivity current = ReadLibraryActivity(control_);
     if (current != activity) {
       activity = std::move(current);
       quietSince = now;
@@ -132,16 +157,15 @@ bool Session::ListAll() {
     Explain(watched);
     TargetListing& listing = watched.listing;
     if (listing.names) {
-      // No list was delivered before, so a refresh that stops leaves the empty one.
-      std::vector<std::string> expected;
-      if (listing.explanation.RefreshSucceeds()) {
-        for (const auto& named : listing.explanation.names) expected.push_back(named.first);
-      }
-      listing.explained = *listing.names == expected;
+      listing.explained = RulesGiveTheList(listing);
       if (!*listing.explained) {
         problems_.push_back("target " + TargetTitle(listing.target) +
                             ": the discovery rules do not give the list the plug-in delivered");
       }
+    }
+    if (listing.explanation.libraryFailed) {
+      problems_.push_back("target " + TargetTitle(listing.target) +
+                          ": the library failed: " + listing.explanation.failure);
     }
     if (watched.failed) problems_.push_back("target " + TargetTitle(listing.target) + ": " + listing.failure);
     listings.push_back(listing);
@@ -157,18 +181,20 @@ void Session::Apply(const Step& step, const std::string& source) {
     case StepAction::kAdd:
     case StepAction::kRemove:
     case StepAction::kReplace:
-      status = kelsimApplyChange(step.target.c_str(), step.change.c_str(), source.c_str(), error, sizeof error);
-      if (status == 0) hardware_.Apply(step.target, kelmorrow::LoadChange(step.change, source), step.records, source);
+      status = control_->applyChange(step.target.c_str(), step.change.c_str(), source.c_str(), error,
+                                     sizeof error);
+      if (status == 0 && hardware_ != nullptr)
+        hardware_->Apply(step.target, kelmorrow::LoadChange(step.change, source), step.records, source);
       break;
     case StepAction::kFail:
-      status = kelsimSetFailure(step.operation.c_str(), step.call, step.result, error, sizeof error);
+      status = control_->setFailure(step.operation.c_str(), step.call, step.result, error, sizeof error);
       break;
     case StepAction::kSlow:
-      status = kelsimSetLatency(step.operation.c_str(), step.milliseconds, error, sizeof error);
+      status = control_->setLatency(step.operation.c_str(), step.milliseconds, error, sizeof error);
       slowed_.insert(step.operation);
       break;
     case StepAction::kClearFailures:
-      kelsimClearFailures();
+      control_->clearFailures();
       break;
   }
   // The script was tried on the library before the run, so this is not the input's fault.
@@ -182,10 +208,10 @@ bool Session::Watch(const ChangeScript& script) {
 
   bool ok = true;
   const Clock::time_point start = Clock::now();
-  LibraryActivity activity = ReadLibraryActivity();
+  LibraryActivity activity = ReadLibraryActivity(control_);
   Clock::time_point quietSince = start;
   std::size_t next = 0;
-  std::uint64_t failures = kelsimFailureCount();
+  std::uint64_t failures = control_->failureCount();
   for (;;) {
     const Clock::time_point now = Clock::now();
     const double elapsed = Seconds(now - start);
@@ -200,7 +226,8 @@ bool Session::Watch(const ChangeScript& script) {
       const Outcome outcome = Ask(watched, previous);
       if (outcome == Outcome::kList) {
         Explain(watched);
-        ListChange change{Without(*watched.listing.names, previous), Without(previous, *watched.listing.names)};
+        ListChange change{Without(*watched.listing.names, previous),
+                          Without(previous, *watched.listing.names)};
         report_.NewList(elapsed, watched.listing, change);
       } else if (outcome == Outcome::kFailed) {
         report_.Failure(elapsed, watched.listing);
@@ -209,12 +236,12 @@ bool Session::Watch(const ChangeScript& script) {
       }
       if (outcome != Outcome::kQuiet) quietSince = now;
     }
-    const std::uint64_t failed = kelsimFailureCount();
+    const std::uint64_t failed = control_->failureCount();
     if (failed != failures) {
       report_.LibraryFailures(elapsed, failed - failures, failed);
       failures = failed;
     }
-    LibraryActivity current = ReadLibraryActivity();
+    LibraryActivity current = ReadLibraryActivity(control_);
     if (current != activity) {
       activity = std::move(current);
       quietSince = now;
@@ -232,11 +259,13 @@ bool Session::Watch(const ChangeScript& script) {
 }
 
 bool Session::Close() {
-  kelsimClearFailures();
-  for (const std::string& operation : slowed_) kelsimSetLatency(operation.c_str(), 0, nullptr, 0);
+  if (control_ != nullptr) {
+    control_->clearFailures();
+    for (const std::string& operation : slowed_) control_->setLatency(operation.c_str(), 0, nullptr, 0);
+  }
   std::vector<std::uint32_t> appRefs;
   for (const Watched& watched : watched_) appRefs.push_back(watched.listing.appRef);
-  return host_.Release(appRefs, kReleasePatience);
+  return host_.Release(appRefs, kReleasePatience, control_ != nullptr ? control_->liveObjects : nullptr);
 }
 
 }  // namespace kronel_names

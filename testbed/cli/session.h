@@ -9,6 +9,7 @@
 
 #include "change_script.h"
 #include "hardware.h"
+#include "morrow_library.h"
 #include "plugin_host.h"
 #include "report.h"
 
@@ -16,12 +17,16 @@ namespace kronel_names {
 
 class Session {
  public:
-  Session(PluginHost& host, Hardware& hardware, Report& report, const std::vector<std::string>& targets);
+  // Without a description (`hardware` null) the records have no places;
+  // without a control API (`control` null) there is no activity to watch
+  // and no script to replay.
+  Session(PluginHost& host, Hardware* hardware, const SimulationControl* control, Report& report,
+          const std::vector<std::string>& targets);
 
   // Asks every target until its list has arrived and the library has gone
   // quiet. False when the plug-in failed a target.
   bool ListAll();
-  // Replays the script. False when the plug-in failed a target.
+  // Replays the script; needs the control API. False when the plug-in failed a target.
   bool Watch(const ChangeScript& script);
   // Releases every application reference and waits for the library to let
   // go of everything. False when it does not.
@@ -36,6 +41,10 @@ class Session {
     TargetListing listing;
     bool failed = false;
     std::map<std::string, NameOrigin> origins;  // every name a rule has given so far
+    // Without the library's activity to watch: whether the last list is the
+    // one the rules give, and when it came.
+    bool settled = false;
+    std::chrono::steady_clock::time_point listedAt;
   };
 
   enum class Outcome { kQuiet, kPending, kList, kFailed };
@@ -45,10 +54,13 @@ class Session {
   Outcome Ask(Watched& watched, std::vector<std::string>& previous);
   // Explains the target's records as they stand and names the origins of the listed names.
   void Explain(Watched& watched);
+  // Whether the rules, applied to the records as they stand, give the listed names.
+  static bool RulesGiveTheList(const TargetListing& listing);
   void Apply(const Step& step, const std::string& source);
 
   PluginHost& host_;
-  Hardware& hardware_;
+  Hardware* hardware_;
+  const SimulationControl* control_;
   Report& report_;
   std::vector<Watched> watched_;
   bool interrupted_ = false;

@@ -9,8 +9,8 @@ namespace kronel_names {
 namespace {
 
 std::size_t Width(const std::string& text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  return static_cast<std::size_t>(std::count_if(
+      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
 }
 
 std::string Pad(const std::string& text, std::size_t width) {
@@ -47,9 +47,15 @@ std::string NameList(const std::vector<std::string>& names) {
 void TableReport::Lists(const std::vector<TargetListing>& listings) {
   out_ << "kronel-names " << info_.version << "\n";
   out_ << "plug-in:  " << info_.plugin << "\n";
-  out_ << "hardware: " << info_.hardware << (info_.embedded ? " (the embedded sample)" : "") << "\n";
+  out_ << "library:  " << info_.library << (info_.installed ? " (installed)" : " (simulated)") << "\n";
+  if (info_.simulation)
+    out_ << "          it also exports the simulation's control API: a copy of the testbed's library\n";
+  if (!info_.installed) {
+    out_ << "hardware: " << info_.hardware << (info_.embedded ? " (the embedded sample)" : "") << "\n";
+  }
   for (const TargetListing& listing : listings) {
-    out_ << "\nTarget " << TargetTitle(listing.target) << ", application reference " << listing.appRef << "\n";
+    out_ << "\nTarget " << TargetTitle(listing.target) << ", application reference " << listing.appRef
+         << "\n";
     out_ << "  answers: " << Answers(listing.results);
     if (listing.names) {
       out_ << "; the list arrived after " << static_cast<long long>(listing.milliseconds + 0.5) << " ms\n";
@@ -74,7 +80,8 @@ void TableReport::Names(const TargetListing& listing, const std::string& indent)
   for (std::size_t i = 0; i < names.size(); ++i) {
     char number[32];
     std::snprintf(number, sizeof number, "%4zu", i + 1);
-    out_ << indent << number << "  " << Pad(Printable(names[i]), width) << "  " << Origin(listing.origins[i]) << "\n";
+    out_ << indent << number << "  " << Pad(Printable(names[i]), width) << "  " << Origin(listing.origins[i])
+         << "\n";
   }
 }
 
@@ -87,7 +94,8 @@ void TableReport::Explanation(const TargetListing& listing, const std::string& i
     for (const RecordExplanation& record : explanation.records) {
       char number[32];
       std::snprintf(number, sizeof number, "%4zu", record.number);
-      out_ << indent << number << "  " << Pad(VerdictName(record.verdict), 7) << "  " << Printable(record.text);
+      out_ << indent << number << "  " << Pad(VerdictName(record.verdict), 7) << "  "
+           << Printable(record.text);
       if (!record.names.empty()) {
         std::vector<std::string> names;
         for (const auto& named : record.names) names.push_back(named.first);
@@ -108,8 +116,8 @@ void TableReport::WatchBegins(const ChangeScript& script, const std::vector<std:
   char end[32];
   std::snprintf(end, sizeof end, "%.2f", script.end);
   out_ << "\nReplaying " << script.source << ": " << script.steps.size() << " step"
-       << (script.steps.size() == 1 ? "" : "s") << " over " << end << " s, watching " << targets.size() << " target"
-       << (targets.size() == 1 ? "" : "s") << " (Ctrl-C ends it)\n";
+       << (script.steps.size() == 1 ? "" : "s") << " over " << end << " s, watching " << targets.size()
+       << " target" << (targets.size() == 1 ? "" : "s") << " (Ctrl-C ends it)\n";
   out_.flush();
 }
 

@@ -49,7 +49,8 @@ HRESULT Framework::SetNotificationHandler(const platform::WideChar* target,
     if (!name) return platform::kE_INVALIDARG;
     Library& library = Library::Instance();
     std::vector<platform::WideString> names;
-    if (handler != nullptr) {
+    // Only inline delivery calls a new registration at once.
+    if (handler != nullptr && library.profile().delivery == Profile::Delivery::kInline) {
       std::lock_guard<std::mutex> lock(library.mutex());
       if (Target* known = FindTarget(*name)) names = Library::ResourceNames(known->records);
     }

@@ -14,10 +14,10 @@ thread_local bool t_releasing = false;
 
 void LateReleaser::Schedule(morrowkit::IqvSysNotificationHandler* handler, std::chrono::milliseconds delay) {
   {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::unique_lock<std::mutex> lock(mutex_);
     pending_.emplace(Clock::now() + delay, handler);
     try {
-      StartLocked();
+      StartLocked(lock);
       changed_.notify_all();
       return;
     } catch (const std::system_error&) {
@@ -33,18 +33,26 @@ void LateReleaser::Schedule(morrowkit::IqvSysNotificationHandler* handler, std::
   DropHandler(handler);
 }
 
-void LateReleaser::StartLocked() {
+void LateReleaser::StartLocked(std::unique_lock<std::mutex>& lock) {
   if (active_) return;
   // A thread that left its loop needs no lock any more.
   if (thread_.joinable()) thread_.join();
   thread_ = std::thread(&LateReleaser::Run, this, generation_);
   active_ = true;
   ++threadsAlive_;
+  // On Windows a new thread enters its function only after the loader lock
+  // is free: until it has, an unloading library could not wait for it, and
+  // it would start in code that is gone. Inside the loader lock it never
+  // starts, so the wait is bounded.
+  const int started = started_;
+  changed_.wait_for(lock, std::chrono::seconds(1), [&] { return started_ != started; });
 }
 
 void LateReleaser::Run(std::uint64_t generation) {
   t_releasing = true;
   std::unique_lock<std::mutex> lock(mutex_);
+  ++started_;
+  changed_.notify_all();
   while (generation_ == generation && !pending_.empty()) {
     auto first = pending_.begin();
     if (Clock::now() < first->first) {

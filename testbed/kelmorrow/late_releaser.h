@@ -34,7 +34,7 @@ class LateReleaser {
  private:
   void Run(std::uint64_t generation);
   std::multimap<Clock::time_point, morrowkit::IqvSysNotificationHandler*> TakeLocked();
-  void StartLocked();
+  void StartLocked(std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mutex_;
   std::condition_variable changed_;
@@ -43,6 +43,7 @@ class LateReleaser {
   std::thread thread_;
   bool active_ = false;
   int threadsAlive_ = 0;
+  int started_ = 0;  // threads that have entered Run
   Clock::time_point lastExit_;
   std::uint64_t generation_ = 0;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "json_reader.h"
@@ -12,9 +13,18 @@
 namespace kelmorrow {
 namespace {
 
-void AppendNew(std::vector<platform::WideString>& names, const platform::WideString& name) {
-  if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
-}
+// Names in order without repeats; a set, since targets may hold very many records.
+class NameList {
+ public:
+  void Add(const platform::WideString& name) {
+    if (seen_.insert(name).second) names_.push_back(name);
+  }
+  std::vector<platform::WideString> Take() { return std::move(names_); }
+
+ private:
+  std::vector<platform::WideString> names_;
+  std::set<platform::WideString> seen_;
+};
 
 std::atomic<Library*> g_library{nullptr};
 
@@ -75,11 +85,11 @@ void Library::Load(Model model) {
 }
 
 std::vector<platform::WideString> Library::ResourceNames(const std::vector<RecordPtr>& records) {
-  std::vector<platform::WideString> names;
+  NameList names;
   for (const RecordPtr& record : records) {
-    if (const platform::WideString* name = record->StringAt(kTagResourceName)) AppendNew(names, *name);
+    if (const platform::WideString* name = record->StringAt(kTagResourceName)) names.Add(*name);
   }
-  return names;
+  return names.Take();
 }
 
 std::pair<std::vector<RecordPtr>, std::vector<platform::WideString>> Library::Changed(
@@ -87,7 +97,7 @@ std::pair<std::vector<RecordPtr>, std::vector<platform::WideString>> Library::Ch
   auto& targets = state_.model.targets;
   auto found = targets.find(target);
   std::vector<RecordPtr> records = found == targets.end() ? std::vector<RecordPtr>() : found->second.records;
-  std::vector<platform::WideString> names;
+  NameList names;
   if (change.kind == morrowkit::kChangeRecordsRemoved) {
     for (const auto& [name, position] : change.removals) {
       auto named = [&](const RecordPtr& record) {
@@ -101,17 +111,17 @@ std::pair<std::vector<RecordPtr>, std::vector<platform::WideString>> Library::Ch
             "no record named \"" + ToUtf8Lossy(name, exact) + "\" on the target \"" + target + "\""));
       }
       records.erase(std::remove_if(records.begin(), records.end(), named), records.end());
-      AppendNew(names, name);
+      names.Add(name);
     }
   } else if (change.kind == morrowkit::kChangeRecordsAdded) {
-    names = ResourceNames(change.records);
+    for (const platform::WideString& name : ResourceNames(change.records)) names.Add(name);
     records.insert(records.end(), change.records.begin(), change.records.end());
   } else {
-    names = ResourceNames(records);
-    for (const platform::WideString& name : ResourceNames(change.records)) AppendNew(names, name);
+    for (const platform::WideString& name : ResourceNames(records)) names.Add(name);
+    for (const platform::WideString& name : ResourceNames(change.records)) names.Add(name);
     records = change.records;
   }
-  return {std::move(records), std::move(names)};
+  return {std::move(records), names.Take()};
 }
 
 void Library::ApplyChange(const std::string& target, const Change& change, const std::string& source) {

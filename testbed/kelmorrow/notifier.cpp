@@ -121,11 +121,17 @@ void Notifier::Post(const std::string& target, morrowkit::ChangeKind kind,
     thread_ = std::thread(&Notifier::Run, this, generation_);
     active_ = true;
     ++threadsAlive_;
+    // As for late releases: a thread still waiting for the loader lock to
+    // enter Run could neither be waited for at unloading nor start safely.
+    const int started = started_;
+    idle_.wait_for(lock, std::chrono::seconds(1), [&] { return started_ != started; });
   }
 }
 
 void Notifier::Run(std::uint64_t generation) {
   std::unique_lock<std::mutex> lock(mutex_);
+  ++started_;
+  idle_.notify_all();
   while (generation_ == generation && !queue_.empty()) {
     Notification notification = std::move(queue_.front());
     queue_.pop_front();

@@ -93,6 +93,7 @@ class Notifier {
   std::thread thread_;            // the last one started; it may have ended
   bool active_ = false;           // a thread of this generation works the queue
   int threadsAlive_ = 0;
+  int started_ = 0;  // threads that have entered Run
   std::chrono::steady_clock::time_point lastExit_;
   std::uint64_t generation_ = 0;  // a thread ends when it no longer matches
   std::uint64_t delivered_ = 0;

@@ -22,16 +22,19 @@ void ExpectRejected(const std::vector<std::string>& arguments, const std::string
 
 TEST(BadInput, HardwareDescriptions) {
   InputFile malformed("malformed.json", "{\"targets\": {\"\": {\"records\": [\n  {\"status\": 1,, }]}}}");
-  InputFile unknown("unknown.json", "{\"targets\": {\"\": {\"records\": [\n  {\"status\": 1, \"modelcode\": 5}]}}}");
+  InputFile unknown("unknown.json",
+                    "{\"targets\": {\"\": {\"records\": [\n  {\"status\": 1, \"modelcode\": 5}]}}}");
   InputFile wrongType("type.json", "{\"targets\": {\"\": {\"records\": [\n  {\"status\": true}]}}}");
   const std::string missing = malformed.path() + ".missing";
 
   ExpectRejected({"--hardware", missing}, missing + ": cannot be opened");
-  ExpectRejected({"--hardware", malformed.path()}, malformed.path() + ":2:16: expected a string key, found ','");
+  ExpectRejected({"--hardware", malformed.path()},
+                 malformed.path() + ":2:16: expected a string key, found ','");
   const ToolRun run = RunTool({"--hardware", unknown.path()});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_THAT(run.err, HasSubstr(unknown.path() + ":2:17: unknown key \"modelcode\" in a record"));
-  ExpectRejected({"--hardware", wrongType.path()}, wrongType.path() + ":2:14: expected an int32 for \"status\"");
+  ExpectRejected({"--hardware", wrongType.path()},
+                 wrongType.path() + ":2:14: expected an int32 for \"status\"");
 }
 
 TEST(BadInput, ChangeScripts) {
@@ -41,8 +44,9 @@ TEST(BadInput, ChangeScripts) {
   InputFile badRecord("record.json",
                       "{\"steps\": [\n  {\"at\": 1, \"add\": [{\"status\": 1, \"resourceNam\": \"X\"}]}]}");
   InputFile operation("operation.json", "{\"steps\": [\n  {\"at\": 1, \"fail\": \"FindHardwar\"}]}");
-  InputFile twice("twice.json", "{\"steps\": [\n  {\"at\": 1, \"remove\": [\"Dev1\"]},\n"
-                                "  {\"at\": 2, \"remove\": [\"Dev1\"]}]}");
+  InputFile twice("twice.json",
+                  "{\"steps\": [\n  {\"at\": 1, \"remove\": [\"Dev1\"]},\n"
+                  "  {\"at\": 2, \"remove\": [\"Dev1\"]}]}");
 
   ExpectRejected({"--watch", malformed.path()}, malformed.path() + ":2:12: expected a string key, found ']'");
   for (const InputFile* file : {&unknownKey, &badRecord, &operation}) {
@@ -51,21 +55,30 @@ TEST(BadInput, ChangeScripts) {
     EXPECT_EQ(run.out, "");
     EXPECT_THAT(run.err, HasSubstr(file->path() + ":2:"));
   }
-  ExpectRejected({"--watch", wrongType.path()}, wrongType.path() + ":2:10: expected a number for \"at\", found a string");
+  ExpectRejected({"--watch", wrongType.path()},
+                 wrongType.path() + ":2:10: expected a number for \"at\", found a string");
   // A record the library rejects is pointed at in the script itself, past a
   // byte order mark, CRLF line ends and characters of several bytes.
-  InputFile encoded("encoded.json", "\xEF\xBB\xBF{\"steps\": [\r\n  {\"at\": 1, \"target\": \"Z\xC3\xBCrich\xF0\x9D\x84\x9E\", "
-                                    "\"add\": [{\"status\": \"x\"}]}]}");
+  InputFile encoded(
+      "encoded.json",
+      "\xEF\xBB\xBF{\"steps\": [\r\n  {\"at\": 1, \"target\": \"Z\xC3\xBCrich\xF0\x9D\x84\x9E\", "
+      "\"add\": [{\"status\": \"x\"}]}]}");
   const ToolRun run = RunTool({"--watch", encoded.path()});
   EXPECT_EQ(run.exitCode, 2);
   EXPECT_THAT(run.err, HasSubstr(encoded.path() + ":2:53: expected an int32 for \"status\""));
   // The second removal finds nothing left to remove.
-  ExpectRejected({"--watch", twice.path()}, twice.path() + ":3:24: no record named \"Dev1\" on the target \"\"");
+  ExpectRejected({"--watch", twice.path()},
+                 twice.path() + ":3:24: no record named \"Dev1\" on the target \"\"");
 }
 
 TEST(BadInput, Usage) {
-  for (const std::vector<std::string>& arguments :
-       {std::vector<std::string>{"--bogus"}, {"--hardware"}, {"stray"}}) {
+  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--bogus"},
+                                                    {"--hardware"},
+                                                    {"stray"},
+                                                    {"--library", "installed", "--hardware", "x.json"},
+                                                    {"--library", "installed", "--watch", "x.json"},
+                                                    {"--library", "a.json", "--hardware", "b.json"},
+                                                    {"--dump", "--explain"}}) {
     const ToolRun run = RunTool(arguments);
     EXPECT_EQ(run.exitCode, 2) << arguments.front();
     EXPECT_EQ(run.out, "");

@@ -1,5 +1,7 @@
 #include <chrono>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "test_support.h"
 
@@ -118,21 +120,83 @@ TEST_F(ControlTest, CountsCallsAndFailuresUntilReset) {
   EXPECT_EQ(kelsimFailureCount(), 0u);
 }
 
-// Every object the library hands out is counted until its last release.
-TEST_F(ControlTest, ReferencesReturnToZeroAfterRelease) {
+class FrameworkObjectsTest : public ControlTest, public ::testing::WithParamInterface<ProfileCase> {
+ protected:
+  void SetUp() override {
+    ControlTest::SetUp();
+    SetProfile(GetParam().json);
+    shared_ = std::string(GetParam().json).find("shared") != std::string::npos;
+  }
+  bool shared_ = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(Profiles, FrameworkObjectsTest,
+                         ::testing::Values(ProfileCase{"New", R"({"registrations": "per-framework"})"},
+                                           ProfileCase{"Shared", R"({"registrations": "per-framework",
+                                                                     "frameworks": "shared"})"}),
+                         ProfileName);
+
+// Every object the library hands out is counted until its last release; a
+// shared framework object is one object with one count.
+TEST_P(FrameworkObjectsTest, ReferencesReturnToZeroAfterRelease) {
   Load(R"({"targets": {"": {"records": [{"status": 1}, {"status": 2}]}}})");
   {
     auto framework = Framework();
+    auto again = Framework();
+    EXPECT_EQ(framework.Get() == again.Get(), shared_);
     ComPtr<morrowkit::IqvSysEnumUnknown> records;
     ASSERT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
-    EXPECT_EQ(kelsimLiveObjects(), 4u);  // framework, enumerator, two records
-    EXPECT_EQ(kelsimOutstandingReferences(), 4u);  // the enumerator holds the records
+    EXPECT_EQ(kelsimLiveObjects(), shared_ ? 4u : 5u);  // framework objects, enumerator, two records
+    EXPECT_EQ(kelsimOutstandingReferences(), 5u);       // the enumerator holds the records
     auto items = Items(records.Get());
-    EXPECT_EQ(kelsimOutstandingReferences(), 6u);
+    EXPECT_EQ(kelsimOutstandingReferences(), 7u);
     records.Reset();
+    again.Reset();
     EXPECT_EQ(kelsimLiveObjects(), 3u);
     EXPECT_EQ(kelsimOutstandingReferences(), 3u);
   }
+  EXPECT_EQ(kelsimLiveObjects(), 0u);
+  EXPECT_EQ(kelsimOutstandingReferences(), 0u);
+}
+
+// After its last release the shared object is gone for good: the next one is
+// another object, which cannot remove the registrations of the first.
+TEST_P(FrameworkObjectsTest, TheNextObjectAfterTheLastReleaseIsANewOne) {
+  RecordingHandler handler;
+  auto first = Framework();
+  ASSERT_EQ(first->SetNotificationHandler(W(u"rt").c_str(), &handler, nullptr), 0);
+  auto second = Framework();
+  EXPECT_EQ(second->SetNotificationHandler(W(u"rt").c_str(), nullptr, nullptr),
+            shared_ ? platform::kS_OK : platform::kS_FALSE);
+  EXPECT_EQ(first->SetNotificationHandler(W(u"rt").c_str(), &handler, nullptr), 0);
+  first.Reset();
+  second.Reset();
+  EXPECT_EQ(kelsimLiveObjects(), 0u);
+  auto next = Framework();
+  EXPECT_EQ(next->SetNotificationHandler(W(u"rt").c_str(), nullptr, nullptr), platform::kS_FALSE);
+  EXPECT_EQ(kelsimRegistrations(), 1u);
+  next.Reset();
+  kelsimReset();
+  EXPECT_EQ(handler.refs(), 0);
+}
+
+// Threads that take and drop the object at once never share one on its way out.
+TEST_P(FrameworkObjectsTest, ConcurrentInstantiationsAndReleasesCountRight) {
+  std::vector<std::thread> threads;
+  for (int i = 0; i < 4; ++i) {
+    threads.emplace_back([] {
+      for (int round = 0; round < 500; ++round) {
+        auto framework = Framework();
+        std::uint32_t count = 0;
+        ComPtr<morrowkit::IqvSysDiagnostics> diagnostics;
+        ASSERT_EQ(framework->QueryInterface(morrowkit::kIID_IqvSysDiagnostics,
+                                            reinterpret_cast<void**>(diagnostics.Put())),
+                  0);
+        EXPECT_EQ(diagnostics->GetErrorCount(&count), 0);
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
   EXPECT_EQ(kelsimLiveObjects(), 0u);
   EXPECT_EQ(kelsimOutstandingReferences(), 0u);
 }

@@ -220,6 +220,67 @@ TEST_F(DescriptionTest, ExportLoadsBackIntoTheSameModel) {
   EXPECT_EQ(Export(), first);
 }
 
+// A profile, alone or in a description, is checked whole: a rejected one
+// changes nothing.
+TEST_F(DescriptionTest, RejectsBadProfilesAndKeepsTheOneInForce) {
+  SetProfile(R"({"frameworks": "shared"})");
+  struct Case {
+    const char* json;
+    const char* message;
+  };
+  const Case cases[] = {
+      {R"({"delivery": "sideways"})",
+       "<profile>:1:14: unknown value \"sideways\" for \"delivery\" (expected library-thread or inline)"},
+      {R"({"frameworks": "shared", "removal": 1})", "<profile>:1:37: expected a string for \"removal\""},
+      {R"({"late-release-ms": -5})",
+       "<profile>:1:21: value -5 is out of range for uint32 \"late-release-ms\" (0 to 4294967295)"},
+      {R"({"registration": "per-target"})",
+       "<profile>:1:2: unknown key \"registration\" in the profile (expected one of: registrations, removal, "
+       "delivery, frameworks, late-release-ms)"},
+      {"[]", "<profile>:1:1: expected an object for the profile"},
+  };
+  for (const Case& rejected : cases) {
+    char error[512] = "";
+    EXPECT_EQ(kelsimSetProfile(rejected.json, error, sizeof error), -1) << rejected.json;
+    EXPECT_EQ(std::string(error), rejected.message);
+  }
+  EXPECT_EQ(
+      Rejection("{\"targets\": {\"\": {\"records\": [{\"status\": 1}]}},\n \"profile\": {\"registrations\": "
+                "\"per-device\"}}"),
+      "hw.json:2:31: unknown value \"per-device\" for \"registrations\" (expected per-target or "
+      "per-framework)");
+  EXPECT_TRUE(Records().empty());
+  auto framework = Framework();
+  EXPECT_EQ(Framework().Get(), framework.Get());
+}
+
+// A description's profile is applied; one without leaves the profile as it
+// is. The export writes the profile of the description loaded, if any.
+TEST_F(DescriptionTest, ADescriptionsProfileIsAppliedAndExportedAsLoaded) {
+  Load(R"({"profile": {"frameworks": "shared"}})");
+  auto framework = Framework();
+  EXPECT_EQ(Framework().Get(), framework.Get());
+  Load(R"({"targets": {"rt": {}}})");
+  EXPECT_EQ(Framework().Get(), framework.Get());
+  EXPECT_EQ(Export().find("profile"), std::string::npos);
+
+  Load(R"({"profile": {"late-release-ms": "0x10", "delivery": "inline"}})");
+  EXPECT_NE(Framework().Get(), framework.Get());
+  std::string exported = Export();
+  EXPECT_NE(exported.find(R"("profile": {
+    "registrations": "per-target",
+    "removal": "waits",
+    "delivery": "inline",
+    "frameworks": "new",
+    "late-release-ms": 16
+  })"),
+            std::string::npos)
+      << exported;
+  char error[512];
+  ASSERT_EQ(kelsimLoadText(exported.c_str(), "export.json", error, sizeof error), 0) << error;
+  EXPECT_EQ(Export(), exported);
+}
+
 std::string ReadFile(const char* path) {
   std::ifstream file(path, std::ios::binary);
   std::ostringstream text;

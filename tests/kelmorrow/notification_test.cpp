@@ -8,10 +8,18 @@
 namespace kelmorrow_test {
 namespace {
 
+constexpr char kAddC[] = R"({"add": [{"resourceName": "C"}]})";
+
 class NotificationTest : public KelmorrowTest {
  protected:
+  virtual const char* ProfileJson() const { return "{}"; }
+  bool ProfileSays(const char* value) const {
+    return std::string(ProfileJson()).find(value) != std::string::npos;
+  }
+
   void SetUp() override {
     KelmorrowTest::SetUp();
+    SetProfile(ProfileJson());
     Load(R"({"targets": {"rt.lab": {"records": [{"resourceName": "A"}, {"resourceName": "B"}]}}})");
     framework_ = Framework();
   }
@@ -19,6 +27,7 @@ class NotificationTest : public KelmorrowTest {
     framework_.Reset();
     KelmorrowTest::TearDown();
     EXPECT_EQ(handler_.refs(), 0);
+    EXPECT_EQ(kelsimHandlerReferences(), 0u);
   }
 
   void Register(const char16_t* target = u"rt.lab") {
@@ -31,41 +40,84 @@ class NotificationTest : public KelmorrowTest {
     char error[512];
     ASSERT_EQ(kelsimApplyChange(target, change, "change.json", error, sizeof error), 0) << error;
   }
+  static void ChangeDuring(const char* operation, const char* target, const char* change) {
+    char error[512];
+    ASSERT_EQ(kelsimApplyChangeDuring(operation, target, change, "change.json", error, sizeof error), 0)
+        << error;
+  }
 
   ComPtr<morrowkit::IqvSysFramework> framework_;
   RecordingHandler handler_;
   int context_ = 0;
 };
 
-// Each kind of change reaches the handler on the library's thread.
-TEST_F(NotificationTest, ChangesAreDeliveredWithKindAndNamesOnTheLibraryThread) {
+// Every profile the library may have; the suites below that do not depend on
+// one switch run under each.
+const ProfileCase kProfiles[] = {
+    {"Default", "{}"},
+    {"PerFramework", R"({"registrations": "per-framework"})"},
+    {"DoesNotWait", R"({"removal": "does-not-wait"})"},
+    {"Inline", R"({"delivery": "inline"})"},
+    {"SharedFrameworks", R"({"frameworks": "shared"})"},
+    {"LateRelease", R"({"late-release-ms": 5})"},
+    {"AllOtherWays", R"({"registrations": "per-framework", "removal": "does-not-wait", "delivery": "inline",
+                         "frameworks": "shared", "late-release-ms": 5})"},
+};
+
+class ProfiledTest : public NotificationTest, public ::testing::WithParamInterface<ProfileCase> {
+ protected:
+  const char* ProfileJson() const override { return GetParam().json; }
+  // Under inline delivery a new registration is called at once.
+  std::size_t FirstCalls() const { return ProfileSays("inline") ? 1 : 0; }
+};
+
+class EveryProfileTest : public ProfiledTest {};
+
+INSTANTIATE_TEST_SUITE_P(Profiles, EveryProfileTest, ::testing::ValuesIn(kProfiles), ProfileName);
+
+// Each kind of change reaches the handler, on the library's thread or, inline,
+// on the changing thread before the change returns.
+TEST_P(EveryProfileTest, ChangesAreDeliveredWithKindAndNames) {
   Register();
   EXPECT_EQ(handler_.refs(), 1);
   EXPECT_EQ(kelsimHasHandler("rt.lab"), 1);
+  EXPECT_EQ(kelsimRegistrations(), 1u);
   Change("rt.lab", R"({"add": [{"resourceName": "C"}, {"status": 1}]})");
+  if (ProfileSays("inline")) {
+    EXPECT_EQ(handler_.calls().size(), 2u);
+  }
   Change("rt.lab", R"({"remove": ["A", "C"]})");
   Change("rt.lab", R"({"replace": [{"resourceName": "D"}, {"resourceName": "B"}]})");
+  if (ProfileSays("inline")) {
+    EXPECT_EQ(handler_.calls().size(), 4u);
+  }
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(kelsimHandlerReferences(), 1u);
   auto calls = handler_.calls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_EQ(calls[0].kind, morrowkit::kChangeRecordsAdded);
-  EXPECT_EQ(calls[0].names, std::vector<WideString>{W(u"C")});
-  EXPECT_EQ(calls[1].kind, morrowkit::kChangeRecordsRemoved);
-  EXPECT_EQ(calls[1].names, (std::vector<WideString>{W(u"A"), W(u"C")}));
-  EXPECT_EQ(calls[2].kind, morrowkit::kChangeRecordsReplaced);
-  EXPECT_EQ(calls[2].names, (std::vector<WideString>{W(u"B"), W(u"D")}));
+  ASSERT_EQ(calls.size(), 3u + FirstCalls());
+  if (ProfileSays("inline")) {
+    EXPECT_EQ(calls[0].kind, morrowkit::kChangeRecordsReplaced);
+    EXPECT_EQ(calls[0].names, (std::vector<WideString>{W(u"A"), W(u"B")}));
+  }
+  const auto* changes = calls.data() + FirstCalls();
+  EXPECT_EQ(changes[0].kind, morrowkit::kChangeRecordsAdded);
+  EXPECT_EQ(changes[0].names, std::vector<WideString>{W(u"C")});
+  EXPECT_EQ(changes[1].kind, morrowkit::kChangeRecordsRemoved);
+  EXPECT_EQ(changes[1].names, (std::vector<WideString>{W(u"A"), W(u"C")}));
+  EXPECT_EQ(changes[2].kind, morrowkit::kChangeRecordsReplaced);
+  EXPECT_EQ(changes[2].names, (std::vector<WideString>{W(u"B"), W(u"D")}));
   for (const auto& call : calls) {
     EXPECT_EQ(call.context, &context_);
-    EXPECT_NE(call.thread, std::this_thread::get_id());
+    EXPECT_EQ(call.thread == std::this_thread::get_id(), ProfileSays("inline"));
   }
-  EXPECT_EQ(kelsimDeliveredNotifications(), 3u);
+  EXPECT_EQ(kelsimDeliveredNotifications(), calls.size());
   EXPECT_EQ(Records(u"rt.lab").size(), 2u);
   EXPECT_EQ(Unregister(), 0);
 }
 
 TEST_F(NotificationTest, ChangeOfATargetWithoutHandlerIsAppliedButDropped) {
   Register(u"other.lab");
-  Change("rt.lab", R"({"add": [{"resourceName": "C"}]})");
+  Change("rt.lab", kAddC);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_TRUE(handler_.calls().empty());
   EXPECT_EQ(kelsimDroppedNotifications(), 1u);
@@ -79,51 +131,55 @@ TEST_F(NotificationTest, RejectedChangeChangesAndNotifiesNothing) {
   EXPECT_EQ(kelsimApplyChange("rt.lab", R"({"remove": ["A", "Z"]})", "change.json", error, sizeof error), -1);
   EXPECT_EQ(std::string(error), "change.json:1:18: no record named \"Z\" on the target \"rt.lab\"");
   EXPECT_EQ(kelsimApplyChange("rt.lab", R"({"add": [], "remove": []})", nullptr, error, sizeof error), -1);
-  EXPECT_EQ(std::string(error), "<change>:1:1: expected exactly one of \"replace\", \"add\" or \"remove\" in a change");
+  EXPECT_EQ(std::string(error),
+            "<change>:1:1: expected exactly one of \"replace\", \"add\" or \"remove\" in a change");
+  // A change for later is checked now, and a rejected one never comes.
+  EXPECT_EQ(kelsimApplyChangeDuring("FindHardware", "rt.lab", R"({"remove": ["Z"]})", "later.json", error,
+                                    sizeof error),
+            -1);
+  EXPECT_EQ(std::string(error), "later.json:1:13: no record named \"Z\" on the target \"rt.lab\"");
+  EXPECT_EQ(kelsimApplyChangeDuring("FindHardwear", "rt.lab", kAddC, nullptr, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "unknown operation \"FindHardwear\"");
+  EXPECT_EQ(kelsimApplyChangeDuring("FindHardware", "rt.lab", "{\"add\": [}", nullptr, error, sizeof error),
+            -1);
+  EXPECT_EQ(std::string(error), "<change>:1:10: expected a JSON value, found '}'");
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_TRUE(handler_.calls().empty());
   EXPECT_EQ(Records(u"rt.lab").size(), 2u);
   EXPECT_EQ(Unregister(), 0);
 }
 
-TEST_F(NotificationTest, RemovalReleasesTheHandler) {
+// However registrations are kept, a removal lets go of the handler once.
+TEST_P(EveryProfileTest, RemovalReleasesTheHandler) {
   Register();
   Register();
-  EXPECT_EQ(handler_.refs(), 1);
+  EXPECT_EQ(kelsimRegistrations(), 1u);
   EXPECT_EQ(Unregister(), 0);
-  EXPECT_EQ(handler_.refs(), 0);
   EXPECT_EQ(kelsimHasHandler("rt.lab"), 0);
-  EXPECT_EQ(Unregister(), platform::kS_FALSE);
-  EXPECT_EQ(framework_->SetNotificationHandler(W(u"rt.lab").c_str(), nullptr, &context_), platform::kE_INVALIDARG);
-}
-
-TEST_F(NotificationTest, RemovalWaitsForARunningCallback) {
-  Register();
-  handler_.Hold();
-  Change("rt.lab", R"({"add": [{"resourceName": "C"}]})");
-  ASSERT_TRUE(handler_.Entered());
-  auto removal = std::async(std::launch::async, [&] { return Unregister(); });
-  EXPECT_EQ(removal.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-  handler_.Open();
-  EXPECT_EQ(removal.get(), 0);
-  EXPECT_EQ(handler_.calls().size(), 1u);
+  EXPECT_EQ(kelsimRegistrations(), 0u);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.refs(), 0);
+  EXPECT_EQ(kelsimHandlerReferences(), 0u);
+  EXPECT_EQ(handler_.calls().size(), 2 * FirstCalls());
+  EXPECT_EQ(Unregister(), platform::kS_FALSE);
+  EXPECT_EQ(framework_->SetNotificationHandler(W(u"rt.lab").c_str(), nullptr, &context_),
+            platform::kE_INVALIDARG);
 }
 
-TEST_F(NotificationTest, HandlerMayRemoveItselfFromItsCallback) {
+TEST_P(EveryProfileTest, HandlerMayRemoveItselfFromItsCallback) {
   Register();
   handler_.during = [&] { EXPECT_EQ(Unregister(), 0); };
-  Change("rt.lab", R"({"add": [{"resourceName": "C"}]})");
+  Change("rt.lab", kAddC);
   Change("rt.lab", R"({"add": [{"resourceName": "D"}]})");
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
-  EXPECT_EQ(handler_.calls().size(), 1u);
+  EXPECT_EQ(handler_.calls().size(), 1 + FirstCalls());
   EXPECT_EQ(kelsimHasHandler("rt.lab"), 0);
 }
 
 TEST_F(NotificationTest, ResetReleasesHandlersAndDropsTheQueue) {
   Register();
   handler_.Hold();
-  Change("rt.lab", R"({"add": [{"resourceName": "C"}]})");
+  Change("rt.lab", kAddC);
   Change("rt.lab", R"({"add": [{"resourceName": "D"}]})");
   ASSERT_TRUE(handler_.Entered());
   framework_.Reset();
@@ -151,8 +207,8 @@ TEST_F(NotificationTest, RefreshTargetNotifiesAndWaitsForDelivery) {
   EXPECT_EQ(Unregister(), 0);
 }
 
-// Host threads, client workers and the delivery thread all at once.
-TEST_F(NotificationTest, ReadersChangesAndRegistrationsRunConcurrently) {
+// Host threads, client workers and the library's callbacks all at once.
+TEST_P(EveryProfileTest, ReadersChangesAndRegistrationsRunConcurrently) {
   std::atomic<bool> stop{false};
   std::vector<std::thread> readers;
   for (int i = 0; i < 3; ++i) {
@@ -166,22 +222,290 @@ TEST_F(NotificationTest, ReadersChangesAndRegistrationsRunConcurrently) {
       }
     });
   }
+  std::uint64_t registrations = 0;
   std::thread registrar([&] {
     while (!stop) {
       Register();
+      ++registrations;
       Unregister();
     }
   });
-  for (int i = 0; i < 200; ++i) {
-    Change("rt.lab", i % 2 == 0 ? R"({"add": [{"resourceName": "C"}]})" : R"({"remove": ["C"]})");
-  }
-  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  for (int i = 0; i < 200; ++i) Change("rt.lab", i % 2 == 0 ? kAddC : R"({"remove": ["C"]})");
   stop = true;
   for (auto& reader : readers) reader.join();
   registrar.join();
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), kelsimDeliveredNotifications());
-  EXPECT_EQ(kelsimDeliveredNotifications() + kelsimDroppedNotifications(), 200u);
+  EXPECT_EQ(kelsimDeliveredNotifications() - registrations * FirstCalls() + kelsimDroppedNotifications(),
+            200u);
   EXPECT_EQ(handler_.refs(), 0);
+  EXPECT_EQ(kelsimHandlerReferences(), 0u);
+}
+
+class RegistrationsTest : public ProfiledTest {
+ protected:
+  void SetUp() override {
+    ProfiledTest::SetUp();
+    other_ = Framework();
+    perFramework_ = ProfileSays("per-framework");
+  }
+  void TearDown() override {
+    other_.Reset();
+    NotificationTest::TearDown();
+    EXPECT_EQ(second_.refs(), 0);
+  }
+
+  HRESULT RegisterSecond(morrowkit::IqvSysFramework* framework) {
+    return framework->SetNotificationHandler(W(u"rt.lab").c_str(), &second_, &context_);
+  }
+
+  ComPtr<morrowkit::IqvSysFramework> other_;
+  RecordingHandler second_;
+  bool perFramework_ = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, RegistrationsTest,
+    ::testing::Values(ProfileCase{"PerTarget", "{}"},
+                      ProfileCase{"PerFramework", R"({"registrations": "per-framework"})"},
+                      ProfileCase{"PerTargetInline", R"({"delivery": "inline"})"},
+                      ProfileCase{"PerFrameworkInline",
+                                  R"({"registrations": "per-framework", "delivery": "inline"})"}),
+    ProfileName);
+
+// Per framework object, a change reaches every registration of its target
+// in the order they were made; per target only the newest, which replaced
+// the older.
+TEST_P(RegistrationsTest, AChangeReachesTheRegistrationsOfItsTarget) {
+  std::vector<int> order;
+  std::mutex orderMutex;
+  handler_.during = [&] {
+    std::lock_guard<std::mutex> lock(orderMutex);
+    order.push_back(1);
+  };
+  second_.during = [&] {
+    std::lock_guard<std::mutex> lock(orderMutex);
+    order.push_back(2);
+  };
+  Register();
+  ASSERT_EQ(RegisterSecond(other_.Get()), 0);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  {
+    std::lock_guard<std::mutex> lock(orderMutex);
+    order.clear();
+  }
+  EXPECT_EQ(kelsimRegistrations(), perFramework_ ? 2u : 1u);
+  EXPECT_EQ(handler_.refs(), perFramework_ ? 1 : 0);
+  Change("rt.lab", kAddC);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(order, (perFramework_ ? std::vector<int>{1, 2} : std::vector<int>{2}));
+
+  // A removal through the first object removes its own registration, or per
+  // target the one there is.
+  EXPECT_EQ(Unregister(), 0);
+  EXPECT_EQ(kelsimHasHandler("rt.lab"), perFramework_ ? 1 : 0);
+  EXPECT_EQ(kelsimRegistrations(), perFramework_ ? 1u : 0u);
+  EXPECT_EQ(RegisterSecond(other_.Get()), 0);
+  EXPECT_EQ(other_->SetNotificationHandler(W(u"rt.lab").c_str(), nullptr, nullptr), 0);
+  EXPECT_EQ(kelsimRegistrations(), 0u);
+}
+
+// Per framework object, a registration outlives its object, and a later
+// object, perhaps at the same address, cannot remove it.
+TEST_P(RegistrationsTest, ARegistrationOutlivesItsFrameworkObject) {
+  ASSERT_EQ(RegisterSecond(other_.Get()), 0);
+  other_.Reset();
+  EXPECT_EQ(kelsimRegistrations(), 1u);
+  auto later = Framework();
+  EXPECT_EQ(later->SetNotificationHandler(W(u"rt.lab").c_str(), nullptr, nullptr),
+            perFramework_ ? platform::kS_FALSE : platform::kS_OK);
+  EXPECT_EQ(kelsimHasHandler("rt.lab"), perFramework_ ? 1 : 0);
+  Change("rt.lab", kAddC);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(second_.calls().size(), FirstCalls() + (perFramework_ ? 1 : 0));
+  EXPECT_EQ(second_.refs(), perFramework_ ? 1 : 0);
+  later.Reset();
+  kelsimReset();
+  EXPECT_EQ(second_.refs(), 0);
+}
+
+class RemovalTest : public ProfiledTest {
+ protected:
+  void SetUp() override {
+    ProfiledTest::SetUp();
+    waits_ = !ProfileSays("does-not-wait");
+  }
+  bool waits_ = true;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, RemovalTest,
+    ::testing::Values(ProfileCase{"Waits", "{}"},
+                      ProfileCase{"DoesNotWait", R"({"removal": "does-not-wait"})"},
+                      ProfileCase{"PerFrameworkWaits", R"({"registrations": "per-framework"})"},
+                      ProfileCase{"PerFrameworkDoesNotWait",
+                                  R"({"registrations": "per-framework", "removal": "does-not-wait"})"}),
+    ProfileName);
+
+// A removal waits for a running callback of its registration, or returns at
+// once; either way the callback keeps a reference of its own to its end.
+TEST_P(RemovalTest, RemovalMeetsARunningCallback) {
+  Register();
+  handler_.Hold();
+  Change("rt.lab", kAddC);
+  ASSERT_TRUE(handler_.Entered());
+  EXPECT_EQ(kelsimHandlerReferences(), 2u);
+  auto removal = std::async(std::launch::async, [&] { return Unregister(); });
+  if (waits_) {
+    EXPECT_EQ(removal.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  } else {
+    ASSERT_EQ(removal.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(handler_.refs(), 1);
+    EXPECT_EQ(kelsimHandlerReferences(), 1u);
+  }
+  handler_.Open();
+  EXPECT_EQ(removal.get(), 0);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), 1u);
+  EXPECT_EQ(handler_.refs(), 0);
+}
+
+// A notification under way: the library has begun the callback (the
+// latency) but not yet called the handler. A waiting removal returns after
+// the call; one that does not wait may return before it, and the call still
+// comes.
+TEST_P(RemovalTest, ANotificationUnderWayStillReachesItsHandler) {
+  char error[256];
+  ASSERT_EQ(kelsimSetLatency("OnConfigurationChanged", 100, error, sizeof error), 0) << error;
+  Register();
+  Change("rt.lab", kAddC);
+  ASSERT_TRUE(Eventually([] { return kelsimHandlerReferences() == 2; }));
+  EXPECT_EQ(Unregister(), 0);
+  if (waits_) {
+    EXPECT_EQ(handler_.calls().size(), 1u);
+  }
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), 1u);
+  EXPECT_EQ(kelsimCallCount("OnConfigurationChanged"), 1u);
+  EXPECT_EQ(kelsimSetFailure("OnConfigurationChanged", 1, -1, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "OnConfigurationChanged is the handler's: it can be delayed, not failed");
+}
+
+class DeliveryTest : public ProfiledTest {
+ protected:
+  void SetUp() override {
+    ProfiledTest::SetUp();
+    inline_ = ProfileSays("inline");
+  }
+  // The calls made so far; inline, they must all be there already.
+  std::vector<RecordingHandler::Call> CallsBy(std::size_t count) {
+    if (!inline_) {
+      EXPECT_TRUE(handler_.WaitForCalls(count));
+    }
+    auto calls = handler_.calls();
+    EXPECT_EQ(calls.size(), count);
+    for (const auto& call : calls)
+      EXPECT_EQ(call.thread == std::this_thread::get_id(), ProfileSays("inline"));
+    return calls;
+  }
+  bool inline_ = false;
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Profiles, DeliveryTest,
+    ::testing::Values(ProfileCase{"LibraryThread", "{}"}, ProfileCase{"Inline", R"({"delivery": "inline"})"},
+                      ProfileCase{"InlinePerFramework",
+                                  R"({"delivery": "inline", "registrations": "per-framework"})"}),
+    ProfileName);
+
+// Inline, a new registration is called inside SetNotificationHandler with the
+// target's resource names.
+TEST_P(DeliveryTest, ANewRegistrationIsCalledAtOnceOnlyInline) {
+  Register();
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  auto calls = handler_.calls();
+  ASSERT_EQ(calls.size(), ProfileSays("inline") ? 1u : 0u);
+  if (ProfileSays("inline")) {
+    EXPECT_EQ(calls[0].kind, morrowkit::kChangeRecordsReplaced);
+    EXPECT_EQ(calls[0].names, (std::vector<WideString>{W(u"A"), W(u"B")}));
+    EXPECT_EQ(calls[0].thread, std::this_thread::get_id());
+  }
+  EXPECT_EQ(Unregister(), 0);
+}
+
+// A change made during FindHardware is in the records it answers, and is
+// notified inline before FindHardware returns.
+TEST_P(DeliveryTest, AChangeDuringFindHardwareIsNotifiedAsTheProfileSays) {
+  Register();
+  std::size_t first = handler_.calls().size();
+  ChangeDuring("FindHardware", "rt.lab", kAddC);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), first);
+  EXPECT_EQ(Records(u"rt.lab").size(), 3u);
+  auto calls = CallsBy(first + 1);
+  ASSERT_EQ(calls.size(), first + 1);
+  EXPECT_EQ(calls.back().kind, morrowkit::kChangeRecordsAdded);
+  EXPECT_EQ(calls.back().names, std::vector<WideString>{W(u"C")});
+  // Only the next call.
+  EXPECT_EQ(Records(u"rt.lab").size(), 3u);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), first + 1);
+  EXPECT_EQ(Unregister(), 0);
+}
+
+TEST_P(DeliveryTest, AChangeDuringSetNotificationHandlerIsNotifiedAsTheProfileSays) {
+  Register();
+  std::size_t first = handler_.calls().size();
+  ChangeDuring("SetNotificationHandler", "rt.lab", R"({"remove": ["A"]})");
+  EXPECT_EQ(Unregister(u"other.lab"), platform::kS_FALSE);
+  auto calls = CallsBy(first + 1);
+  ASSERT_EQ(calls.size(), first + 1);
+  EXPECT_EQ(calls.back().kind, morrowkit::kChangeRecordsRemoved);
+  EXPECT_EQ(Records(u"rt.lab").size(), 1u);
+  EXPECT_EQ(Unregister(), 0);
+}
+
+// The reference of a removed or replaced registration goes after the delay,
+// from a thread of the library; until then the library counts it.
+TEST_F(NotificationTest, LateReleaseComesAfterTheDelayOnALibraryThread) {
+  SetProfile(R"({"late-release-ms": 100})");
+  Register();
+  auto replaced = std::chrono::steady_clock::now();
+  Register();
+  EXPECT_EQ(Unregister(), 0);
+  EXPECT_EQ(kelsimRegistrations(), 0u);
+  ASSERT_TRUE(Eventually([&] {
+    // Counted until the release has returned.
+    bool counted = kelsimHandlerReferences() != 0;
+    int refs = handler_.refs();
+    EXPECT_TRUE(counted || refs == 0);
+    return !counted;
+  }));
+  EXPECT_EQ(kelsimWaitIdle(10000), 1);
+  auto releases = handler_.releases();
+  ASSERT_EQ(releases.size(), 2u);
+  for (const auto& release : releases) {
+    EXPECT_NE(release.thread, std::this_thread::get_id());
+    EXPECT_GE(release.time - replaced, std::chrono::milliseconds(100));
+  }
+}
+
+TEST_F(NotificationTest, WaitIdleWaitsForLateReleasesAndResetMakesThemAtOnce) {
+  SetProfile(R"({"late-release-ms": 60000})");
+  Register();
+  EXPECT_EQ(Unregister(), 0);
+  EXPECT_EQ(handler_.refs(), 1);
+  EXPECT_EQ(kelsimHandlerReferences(), 1u);
+  EXPECT_EQ(kelsimWaitIdle(10), 0);
+  // Applies to what comes next: a pending release keeps its time.
+  SetProfile("{}");
+  Register();
+  EXPECT_EQ(Unregister(), 0);
+  EXPECT_EQ(handler_.refs(), 1);
+  kelsimReset();
+  EXPECT_EQ(handler_.refs(), 0);
+  EXPECT_EQ(kelsimHandlerReferences(), 0u);
+  EXPECT_EQ(kelsimWaitIdle(0), 1);
 }
 
 }  // namespace

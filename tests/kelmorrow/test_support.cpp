@@ -46,6 +46,22 @@ void KelmorrowTest::Load(const char* json) {
   ASSERT_EQ(kelsimLoadText(json, "test.json", error, sizeof error), 0) << error;
 }
 
+void KelmorrowTest::SetProfile(const char* json) {
+  char error[512];
+  ASSERT_EQ(kelsimSetProfile(json, error, sizeof error), 0) << error;
+}
+
+bool Eventually(const std::function<bool()>& condition) {
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+std::string ProfileName(const ::testing::TestParamInfo<ProfileCase>& info) { return info.param.name; }
+
 std::string KelmorrowTest::Rejection(const char* json, const char* source) {
   char error[512] = "not rejected";
   EXPECT_EQ(kelsimLoadText(json, source, error, sizeof error), -1);
@@ -113,6 +129,19 @@ HRESULT RecordingHandler::OnConfigurationChanged(void* context, std::uint32_t ki
   calls_.push_back(std::move(call));
   changed_.notify_all();
   return platform::kS_OK;
+}
+
+std::uint32_t RecordingHandler::Release() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    releases_.push_back({std::this_thread::get_id(), std::chrono::steady_clock::now()});
+  }
+  return --refs_;
+}
+
+std::vector<RecordingHandler::Released> RecordingHandler::releases() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return releases_;
 }
 
 std::vector<RecordingHandler::Call> RecordingHandler::calls() {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -35,6 +36,7 @@ class KelmorrowTest : public ::testing::Test {
   void TearDown() override;
 
   static void Load(const char* json);
+  static void SetProfile(const char* json);
   // The message of a rejected description.
   static std::string Rejection(const char* json, const char* source = "hw.json");
 
@@ -45,8 +47,18 @@ class KelmorrowTest : public ::testing::Test {
   static ComPtr<morrowkit::IqvSysPropertyBag> Record(const char* properties);
 };
 
-// A client's notification handler: records every call and can hold a call
-// until released.
+// Polls for up to ten seconds.
+bool Eventually(const std::function<bool()>& condition);
+
+// A library profile for parameterised tests.
+struct ProfileCase {
+  const char* name;
+  const char* json;
+};
+std::string ProfileName(const ::testing::TestParamInfo<ProfileCase>& info);
+
+// A client's notification handler: records every call and every release,
+// and can hold a call until released.
 class RecordingHandler : public morrowkit::IqvSysNotificationHandler {
  public:
   struct Call {
@@ -55,14 +67,19 @@ class RecordingHandler : public morrowkit::IqvSysNotificationHandler {
     std::vector<WideString> names;
     std::thread::id thread;
   };
+  struct Released {
+    std::thread::id thread;
+    std::chrono::steady_clock::time_point time;
+  };
 
   HRESULT QueryInterface(const morrowkit::Iid& iid, void** object) override;
   std::uint32_t AddRef() override { return ++refs_; }
-  std::uint32_t Release() override { return --refs_; }
+  std::uint32_t Release() override;
   HRESULT OnConfigurationChanged(void* context, std::uint32_t kind, morrowkit::IqvSysEnumString* names) override;
 
   int refs() const { return refs_; }
   std::vector<Call> calls();
+  std::vector<Released> releases();
   bool WaitForCalls(std::size_t count);
 
   // Calls block until Open(); Entered() waits until one is blocked.
@@ -78,6 +95,7 @@ class RecordingHandler : public morrowkit::IqvSysNotificationHandler {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Call> calls_;
+  std::vector<Released> releases_;
   bool held_ = false;
   int inside_ = 0;
 };

@@ -29,19 +29,26 @@ class LoadedCopy {
     return reinterpret_cast<Function*>(platform::GetProcAddress(module_, name));
   }
 
-  // Registers the handler for "rt" and, when asked, has one change delivered,
-  // which starts the copy's delivery thread.
-  void Register(RecordingHandler& handler, bool deliver) {
+  void SetProfile(const char* json) {
+    char error[256];
+    auto* set = Get<decltype(kelsimSetProfile)>("kelsimSetProfile");
+    ASSERT_NE(set, nullptr);
+    ASSERT_EQ(set(json, error, sizeof error), 0) << error;
+  }
+
+  // Registers the handler for "rt" (or removes the registration) and, when
+  // asked, has one change delivered, which starts the copy's delivery thread.
+  void Register(RecordingHandler* handler, bool deliver) {
     auto* instantiate = Get<decltype(kelsysInstantiateFramework2)>("kelsysInstantiateFramework2");
     ASSERT_NE(instantiate, nullptr);
     ComPtr<morrowkit::IqvSysFramework> framework;
     ASSERT_EQ(instantiate(1, 1, framework.Put()), 0);
-    ASSERT_EQ(framework->SetNotificationHandler(W(u"rt").c_str(), &handler, &handler), 0);
+    ASSERT_EQ(framework->SetNotificationHandler(W(u"rt").c_str(), handler, handler), 0);
     if (!deliver) return;
     char error[256];
     auto* apply = Get<decltype(kelsimApplyChange)>("kelsimApplyChange");
     ASSERT_EQ(apply("rt", R"({"add": [{"status": 1}]})", nullptr, error, sizeof error), 0) << error;
-    ASSERT_TRUE(handler.WaitForCalls(1));
+    ASSERT_TRUE(handler->WaitForCalls(1));
   }
 
  private:
@@ -54,7 +61,7 @@ TEST(KelmorrowUnload, ReleasesHandlersWhenNoThreadWasStarted) {
   RecordingHandler handler;
   LoadedCopy copy;
   ASSERT_TRUE(copy.loaded());
-  copy.Register(handler, false);
+  copy.Register(&handler, false);
   EXPECT_EQ(handler.refs(), 1);
   EXPECT_TRUE(copy.Unload());
   EXPECT_EQ(handler.refs(), 0);
@@ -64,7 +71,7 @@ TEST(KelmorrowUnload, UnloadsAfterShutdownEndedTheDeliveryThread) {
   RecordingHandler handler;
   LoadedCopy copy;
   ASSERT_TRUE(copy.loaded());
-  copy.Register(handler, true);
+  copy.Register(&handler, true);
   copy.Get<decltype(kelsimShutdown)>("kelsimShutdown")();
   EXPECT_EQ(handler.refs(), 0);
   EXPECT_TRUE(copy.Unload());
@@ -74,11 +81,26 @@ TEST(KelmorrowUnload, UnloadsRightAfterADelivery) {
   RecordingHandler handler;
   LoadedCopy copy;
   ASSERT_TRUE(copy.loaded());
-  copy.Register(handler, true);
+  copy.Register(&handler, true);
   ASSERT_EQ(copy.Get<decltype(kelsimWaitIdle)>("kelsimWaitIdle")(10000), 1);
   EXPECT_TRUE(copy.Unload());
   EXPECT_EQ(handler.refs(), 0);
   EXPECT_EQ(handler.calls().size(), 1u);
+}
+
+TEST(KelmorrowUnload, UnloadsRightAfterAChangeIsQueued) {
+  RecordingHandler handler;
+  LoadedCopy copy;
+  ASSERT_TRUE(copy.loaded());
+  copy.Register(&handler, false);
+  char error[256];
+  ASSERT_EQ(copy.Get<decltype(kelsimApplyChange)>("kelsimApplyChange")("rt", R"({"add": []})", nullptr, error,
+                                                                       sizeof error),
+            0)
+      << error;
+  EXPECT_TRUE(copy.Unload());
+  EXPECT_EQ(handler.refs(), 0);
+  EXPECT_LE(handler.calls().size(), 1u);
 }
 
 TEST(KelmorrowUnload, UnloadLetsARunningCallbackEnd) {
@@ -86,7 +108,7 @@ TEST(KelmorrowUnload, UnloadLetsARunningCallbackEnd) {
   LoadedCopy copy;
   ASSERT_TRUE(copy.loaded());
   handler.Hold();
-  copy.Register(handler, false);
+  copy.Register(&handler, false);
   char error[256];
   ASSERT_EQ(copy.Get<decltype(kelsimApplyChange)>("kelsimApplyChange")("rt", R"({"add": []})", nullptr, error,
                                                                           sizeof error),
@@ -99,6 +121,35 @@ TEST(KelmorrowUnload, UnloadLetsARunningCallbackEnd) {
   EXPECT_TRUE(unload.get());
   EXPECT_EQ(handler.calls().size(), 1u);
   EXPECT_EQ(handler.refs(), 0);
+}
+
+// The library's reference on a removed handler, still pending, goes at
+// unloading, which does not wait for its time.
+TEST(KelmorrowUnload, UnloadMakesAPendingLateRelease) {
+  RecordingHandler handler;
+  LoadedCopy copy;
+  ASSERT_TRUE(copy.loaded());
+  copy.SetProfile(R"({"late-release-ms": 600000})");
+  copy.Register(&handler, true);
+  copy.Register(nullptr, false);
+  EXPECT_EQ(handler.refs(), 1);
+  auto unload = std::async(std::launch::async, [&] { return copy.Unload(); });
+  ASSERT_EQ(unload.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  EXPECT_TRUE(unload.get());
+  EXPECT_EQ(handler.refs(), 0);
+}
+
+// The releasing thread may be on its way out when the library goes.
+TEST(KelmorrowUnload, UnloadsRightAfterALateRelease) {
+  RecordingHandler handler;
+  LoadedCopy copy;
+  ASSERT_TRUE(copy.loaded());
+  copy.SetProfile(R"({"late-release-ms": 1, "delivery": "inline"})");
+  copy.Register(&handler, true);
+  copy.Register(nullptr, false);
+  ASSERT_TRUE(Eventually([&] { return handler.refs() == 0; }));
+  EXPECT_TRUE(copy.Unload());
+  EXPECT_EQ(handler.calls().size(), 2u);
 }
 
 }  // namespace

@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "platform/module.h"
 
 namespace cli_test {
-namespace {
 
 std::string ProgramFolder() {
   char path[1024];
@@ -18,7 +18,16 @@ std::string ProgramFolder() {
   return program.substr(0, program.find_last_of("/\\") + 1);
 }
 
-std::string TestName() { return ::testing::UnitTest::GetInstance()->current_test_info()->name(); }
+namespace {
+
+// A parameterised test's name holds a slash.
+std::string TestName() {
+  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  for (char& c : name) {
+    if (c == '/') c = '.';
+  }
+  return name;
+}
 
 // Windows writes its lines with CRLF; the tests read them alike everywhere.
 std::string ReadAndRemove(const std::string& path) {
@@ -34,14 +43,48 @@ std::string ReadAndRemove(const std::string& path) {
 
 }  // namespace
 
-ToolRun RunTool(const std::vector<std::string>& arguments) {
+ToolRun RunProgramAt(const std::string& program, const std::vector<std::string>& arguments) {
   const std::string base = ProgramFolder() + "test_cli." + TestName();
   const std::string out = base + ".out", err = base + ".err";
   ToolRun run;
-  run.exitCode = RunProgram(ProgramFolder() + "kronel-names", arguments, out, err);
+  run.exitCode = RunProgram(program, arguments, out, err);
   run.out = ReadAndRemove(out);
   run.err = ReadAndRemove(err);
   return run;
+}
+
+ToolRun RunTool(const std::vector<std::string>& arguments) {
+  return RunProgramAt(ProgramFolder() + "kronel-names", arguments);
+}
+
+ScratchFolder::ScratchFolder() : root_(ProgramFolder() + "test_cli." + TestName() + ".d/") {
+  std::filesystem::remove_all(root_);
+  std::filesystem::create_directories(root_);
+}
+
+ScratchFolder::~ScratchFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::string ScratchFolder::Folder(const std::string& sub) const {
+  const std::string folder = root_ + sub + "/";
+  std::filesystem::create_directories(folder);
+  return folder;
+}
+
+std::string ScratchFolder::Copy(const std::string& from, const std::string& sub,
+                                const std::string& name) const {
+  const std::string to = Folder(sub) + name;
+  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+  return to;
+}
+
+std::string ScratchFolder::Write(const std::string& sub, const std::string& name,
+                                 const std::string& text) const {
+  const std::string to = Folder(sub) + name;
+  std::ofstream(to, std::ios::binary) << text;
+  return to;
 }
 
 InputFile::InputFile(const std::string& label, const std::string& text)

@@ -27,6 +27,58 @@ class InputFile {
   std::string path_;
 };
 
+// A folder of its own for the running test, beside the tool, removed with
+// everything in it when the holder goes.
+class ScratchFolder {
+ public:
+  ScratchFolder();
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  // The path of `sub` (made if need be), with its separator.
+  std::string Folder(const std::string& sub) const;
+  // Copies a file into `sub`; the copy's path.
+  std::string Copy(const std::string& from, const std::string& sub, const std::string& name) const;
+  // Writes `text` into `sub`/`name`; the file's path.
+  std::string Write(const std::string& sub, const std::string& name, const std::string& text) const;
+
+ private:
+  std::string root_;
+};
+
+// The folder of the test executable, with its separator: the build's bin/.
+std::string ProgramFolder();
+// "kelmorrow.dll", or "libkelmorrow.so".
+std::string LibraryFile(const std::string& name);
+
+// Sets an environment variable for the programs started meanwhile.
+class ScopedVariable {
+ public:
+  ScopedVariable(const std::string& name, const std::string& value);
+  ~ScopedVariable();
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+ private:
+  std::string name_;
+  bool had_ = false;
+  std::string saved_;
+};
+
+// Puts a folder first on the path the loader searches for libraries (PATH on
+// Windows, LD_LIBRARY_PATH elsewhere) for the programs started meanwhile.
+class SearchPathFirst {
+ public:
+  explicit SearchPathFirst(const std::string& folder);
+
+ private:
+  ScopedVariable path_;
+};
+
+// Runs `program` (without ".exe") as RunTool runs the tool.
+ToolRun RunProgramAt(const std::string& program, const std::vector<std::string>& arguments);
+
 // Runs the program with its standard output and error in the two files; its exit code.
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& out,
                const std::string& err);
