@@ -1,5 +1,6 @@
 #include "kronel/notification_routes.h"
 
+#include <iterator>
 #include <new>
 #include <utility>
 
@@ -30,11 +31,24 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
     boost::shared_ptr<Receiver> receiver;
     {
       boost::lock_guard<boost::mutex> lock(mutex_);
+      ++inside_;
       receiver = current_.lock();
     }
+    struct Exit {
+      Route& route;
+      ~Exit() {
+        boost::lock_guard<boost::mutex> lock(route.mutex_);
+        --route.inside_;
+      }
+    } exit{*this};
     // Should this be the last share, the receiver ends here, and leaves from
     // inside the callback.
     if (receiver) receiver->OnNotification(kind, names);
+  }
+
+  bool Quiet() {
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    return members_ == 0 && !busy_ && !holder_ && inside_ == 0;
   }
 
   void Join(const boost::shared_ptr<Framework>& framework, const boost::weak_ptr<Receiver>& receiver,
@@ -111,6 +125,7 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
   std::uint64_t currentGeneration_ = 0;
   int members_ = 0;
   bool busy_ = false;  // a registration or removal is under way
+  int inside_ = 0;     // callbacks running in this route
   boost::shared_ptr<Framework> holder_;
 };
 
@@ -144,5 +159,23 @@ void NotificationRoutes::Leave(const std::string& target) noexcept {
 }
 
 bool NotificationRoutes::InsideCallback() noexcept { return t_callbacks > 0; }
+
+void NotificationRoutes::ForgetQuietRoutes() noexcept {
+  try {
+    boost::lock_guard<boost::mutex> lock(mutex_);
+    for (auto route = routes_.begin(); route != routes_.end();) {
+      route = route->second->Quiet() ? routes_.erase(route) : std::next(route);
+    }
+  } catch (...) {
+  }
+}
+
+namespace {
+
+struct ForgetRoutesAtUnload {
+  ~ForgetRoutesAtUnload() { NotificationRoutes::Instance().ForgetQuietRoutes(); }
+} forgetRoutesAtUnload;
+
+}  // namespace
 
 }  // namespace kronel
