@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <boost/make_shared.hpp>
 
 #include "kronel/morrow_cache.h"
@@ -79,10 +81,14 @@ void MorrowCache::Refresh() {
     if (!framework) {
       framework = boost::make_shared<Framework>(true, true);
       joined = true;
-      NotificationRoutes::Instance().Join(targetUrl, framework, weak_from_this(), generation);
-      // A change told while registering, as some libraries do at once, is
-      // in what the query below reads.
-      upToDate.exchange(1);
+      registeringThread.store(std::this_thread::get_id());
+      try {
+        NotificationRoutes::Instance().Join(targetUrl, framework, weak_from_this(), generation);
+      } catch (...) {
+        registeringThread.store(std::thread::id());
+        throw;
+      }
+      registeringThread.store(std::thread::id());
     }
     std::set<std::string> found;
     Discover(found);

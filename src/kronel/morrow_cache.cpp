@@ -89,6 +89,9 @@ void MorrowCache::RequestRefresh() {
 }
 
 void MorrowCache::OnNotification(std::uint32_t, const std::vector<std::string>&) {
+  // Told inline while this cache's own worker registers: the hardware query
+  // that follows reads what changed.
+  if (registeringThread.load() == std::this_thread::get_id()) return;
   upToDate.exchange(0);
   RequestRefresh();
 }

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/noncopyable.hpp>
@@ -74,6 +75,8 @@ class MorrowCache : public morrowkit::FrameworkNotificationHandler,
   const std::uint64_t generation;
   // Set once the first refresh has joined the target's notification route.
   bool joined = false;
+  // The worker's thread while it registers, when a library may call at once.
+  std::atomic<std::thread::id> registeringThread{};
 };
 
 // Discovery rules over one record; absent properties read as empty.

@@ -9,15 +9,19 @@
 #include <boost/thread/mutex.hpp>
 
 #include "platform/module_reference.h"
+#include "platform/thread_depth.h"
 
 namespace kronel {
 namespace {
 
-thread_local int t_callbacks = 0;
+platform::ThreadDepth& Callbacks() {
+  static platform::ThreadDepth callbacks;
+  return callbacks;
+}
 
 struct CallbackScope {
-  CallbackScope() noexcept { ++t_callbacks; }
-  ~CallbackScope() { --t_callbacks; }
+  CallbackScope() noexcept { Callbacks().Enter(); }
+  ~CallbackScope() { Callbacks().Leave(); }
 };
 
 }  // namespace
@@ -158,7 +162,7 @@ void NotificationRoutes::Leave(const std::string& target) noexcept {
   }
 }
 
-bool NotificationRoutes::InsideCallback() noexcept { return t_callbacks > 0; }
+bool NotificationRoutes::InsideCallback() noexcept { return Callbacks().Inside(); }
 
 void NotificationRoutes::ForgetQuietRoutes() noexcept {
   try {

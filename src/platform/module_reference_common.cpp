@@ -2,10 +2,15 @@
 
 #include <utility>
 
+#include "platform/thread_depth.h"
+
 namespace platform {
 namespace {
 
-thread_local int t_held = 0;
+ThreadDepth& Held() {
+  static ThreadDepth held;
+  return held;
+}
 
 }  // namespace
 
@@ -19,10 +24,10 @@ ModuleReference& ModuleReference::operator=(ModuleReference&& other) noexcept {
 
 void* ModuleReference::Detach() noexcept { return std::exchange(module_, nullptr); }
 
-ModuleHeld::ModuleHeld() noexcept { ++t_held; }
+ModuleHeld::ModuleHeld() noexcept { Held().Enter(); }
 
-ModuleHeld::~ModuleHeld() { --t_held; }
+ModuleHeld::~ModuleHeld() { Held().Leave(); }
 
-bool ModuleHeld::OnThisThread() noexcept { return t_held > 0; }
+bool ModuleHeld::OnThisThread() noexcept { return Held().Inside(); }
 
 }  // namespace platform
