@@ -81,14 +81,12 @@ void MorrowCache::Refresh() {
     if (!framework) {
       framework = boost::make_shared<Framework>(true, true);
       joined = true;
+      struct Registering {
+        std::atomic<std::thread::id>& thread;
+        ~Registering() { thread.store(std::thread::id()); }
+      } registering{registeringThread};
       registeringThread.store(std::this_thread::get_id());
-      try {
-        NotificationRoutes::Instance().Join(targetUrl, framework, weak_from_this(), generation);
-      } catch (...) {
-        registeringThread.store(std::thread::id());
-        throw;
-      }
-      registeringThread.store(std::thread::id());
+      NotificationRoutes::Instance().Join(targetUrl, framework, weak_from_this(), generation);
     }
     std::set<std::string> found;
     Discover(found);

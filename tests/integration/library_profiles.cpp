@@ -24,12 +24,17 @@ const std::vector<LibraryProfile>& LibraryProfiles() {
   return profiles;
 }
 
+const LibraryProfile* FindProfile(const std::string& name) {
+  for (const LibraryProfile& profile : LibraryProfiles()) {
+    if (profile.name == name) return &profile;
+  }
+  return nullptr;
+}
+
 const LibraryProfile& ProfileOfThisRun() {
   const char* name = std::getenv("KRONEL_LIBRARY_PROFILE");
   const std::string wanted = name != nullptr && *name != '\0' ? name : "default";
-  for (const LibraryProfile& profile : LibraryProfiles()) {
-    if (profile.name == wanted) return profile;
-  }
+  if (const LibraryProfile* profile = FindProfile(wanted)) return *profile;
   ADD_FAILURE() << "no library profile \"" << wanted << "\"";
   return LibraryProfiles().front();
 }

@@ -14,6 +14,9 @@ struct LibraryProfile {
 
 const std::vector<LibraryProfile>& LibraryProfiles();
 
+// The profile of that name, or null.
+const LibraryProfile* FindProfile(const std::string& name);
+
 // The profile this run is for: "default" when none is named. Fails the
 // test for a name that is no profile.
 const LibraryProfile& ProfileOfThisRun();

@@ -91,10 +91,7 @@ bool StartWork(const std::string& scenario, const integration::Plugin& plugin) {
 int main(int argc, char** argv) {
   if (argc != 3) return Fail("usage: unload_child SCENARIO PROFILE");
   const std::string scenario = argv[1];
-  const road::LibraryProfile* profile = nullptr;
-  for (const road::LibraryProfile& known : road::LibraryProfiles()) {
-    if (known.name == argv[2]) profile = &known;
-  }
+  const road::LibraryProfile* profile = road::FindProfile(argv[2]);
   if (profile == nullptr) return Fail(std::string("no profile ") + argv[2]);
 
   kelsimReset();
