@@ -11,8 +11,8 @@ using namespace std::string_literals;
 
 class TextTest : public RoadTest {
  protected:
-  // Calls until an answer other than pending comes that is not the empty list
-  // of a first refresh still under way.
+  // Calls past a first refresh still under way: its answers are pending, the
+  // new cache's empty list, and then unchanged until the refresh ends.
   static std::int32_t CallPastFirstRefresh(std::uint32_t ref, hostbind::UHandle* slot) {
     std::int32_t result = kPending;
     EXPECT_TRUE(WaitFor([&] {
@@ -22,7 +22,7 @@ class TextTest : public RoadTest {
         ztrtsimDisposeNameList(*slot);
         return false;
       }
-      return result != kPending;
+      return result != kPending && result != kUnchanged;
     }));
     return result;
   }
