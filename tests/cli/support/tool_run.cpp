@@ -7,16 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/module.h"
+#include "run_program.h"
 
 namespace cli_test {
-
-std::string ProgramFolder() {
-  char path[1024];
-  std::uint32_t length = platform::GetModuleFileNameA(nullptr, path, sizeof path);
-  std::string program(path, length < sizeof path ? length : 0);
-  return program.substr(0, program.find_last_of("/\\") + 1);
-}
 
 namespace {
 
@@ -47,7 +40,7 @@ ToolRun RunProgramAt(const std::string& program, const std::vector<std::string>&
   const std::string base = ProgramFolder() + "test_cli." + TestName();
   const std::string out = base + ".out", err = base + ".err";
   ToolRun run;
-  run.exitCode = RunProgram(program, arguments, out, err);
+  run.exitCode = test_support::RunProgram(program, arguments, out, err);
   run.out = ReadAndRemove(out);
   run.err = ReadAndRemove(err);
   return run;

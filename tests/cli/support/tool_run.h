@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "run_program.h"
+
 namespace cli_test {
 
 struct ToolRun {
@@ -47,8 +49,7 @@ class ScratchFolder {
   std::string root_;
 };
 
-// The folder of the test executable, with its separator: the build's bin/.
-std::string ProgramFolder();
+using test_support::ProgramFolder;
 // "kelmorrow.dll", or "libkelmorrow.so".
 std::string LibraryFile(const std::string& name);
 
@@ -78,9 +79,5 @@ class SearchPathFirst {
 
 // Runs `program` (without ".exe") as RunTool runs the tool.
 ToolRun RunProgramAt(const std::string& program, const std::vector<std::string>& arguments);
-
-// Runs the program with its standard output and error in the two files; its exit code.
-int RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& out,
-               const std::string& err);
 
 }  // namespace cli_test

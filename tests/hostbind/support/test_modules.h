@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "platform/module.h"
+#include "run_program.h"
 
 namespace hostbind_test {
 
-// The folder of the running executable, with its trailing separator.
-std::string ProgramFolder();
+using test_support::ProgramFolder;
 
 // bin/binder/<name>.dll ("lib<name>.so" where modules are shared objects).
 std::string BinderModulePath(const std::string& name);
