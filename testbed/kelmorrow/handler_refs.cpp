@@ -6,6 +6,8 @@ namespace kelmorrow {
 namespace {
 
 std::atomic<std::uint64_t> g_handlerReferences{0};
+std::atomic<std::uint64_t> g_lastReleasesOnLibraryThreads{0};
+thread_local bool t_libraryThread = false;
 
 }  // namespace
 
@@ -17,10 +19,14 @@ void HoldHandler(morrowkit::IqvSysNotificationHandler* handler) {
 }
 
 void DropHandler(morrowkit::IqvSysNotificationHandler* handler) {
-  handler->Release();
+  if (handler->Release() == 0 && t_libraryThread) g_lastReleasesOnLibraryThreads.fetch_add(1);
   g_handlerReferences.fetch_sub(1);
 }
 
 std::uint64_t HandlerReferences() { return g_handlerReferences.load(); }
+
+void MarkLibraryThread() { t_libraryThread = true; }
+
+std::uint64_t LastReleasesOnLibraryThreads() { return g_lastReleasesOnLibraryThreads.load(); }
 
 }  // namespace kelmorrow

@@ -95,6 +95,9 @@ uint64_t kelsimRegistrations(void);
 /* References the library holds now on handlers given to it: one per
    registration, per callback under way and per late release pending. */
 uint64_t kelsimHandlerReferences(void);
+/* Handlers whose last reference, as their Release told, the library dropped
+   on a thread of its own (delivery, late release), since it was loaded. */
+uint64_t kelsimLastReleasesOnLibraryThreads(void);
 /* Handler calls made, and notifications dropped for want of a handler,
    since the last reset. */
 uint64_t kelsimDeliveredNotifications(void);

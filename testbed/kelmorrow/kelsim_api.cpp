@@ -144,6 +144,8 @@ uint64_t kelsimRegistrations(void) { return Library::Instance().notifier().Regis
 
 uint64_t kelsimHandlerReferences(void) { return kelmorrow::HandlerReferences(); }
 
+uint64_t kelsimLastReleasesOnLibraryThreads(void) { return kelmorrow::LastReleasesOnLibraryThreads(); }
+
 uint64_t kelsimDeliveredNotifications(void) { return Library::Instance().notifier().Delivered(); }
 
 uint64_t kelsimDroppedNotifications(void) { return Library::Instance().notifier().Dropped(); }

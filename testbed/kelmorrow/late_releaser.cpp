@@ -50,6 +50,7 @@ void LateReleaser::StartLocked(std::unique_lock<std::mutex>& lock) {
 
 void LateReleaser::Run(std::uint64_t generation) {
   t_releasing = true;
+  MarkLibraryThread();
   std::unique_lock<std::mutex> lock(mutex_);
   ++started_;
   changed_.notify_all();

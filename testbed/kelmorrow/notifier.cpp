@@ -129,6 +129,7 @@ void Notifier::Post(const std::string& target, morrowkit::ChangeKind kind,
 }
 
 void Notifier::Run(std::uint64_t generation) {
+  MarkLibraryThread();
   std::unique_lock<std::mutex> lock(mutex_);
   ++started_;
   idle_.notify_all();

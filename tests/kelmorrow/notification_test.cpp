@@ -466,9 +466,11 @@ TEST_P(DeliveryTest, AChangeDuringSetNotificationHandlerIsNotifiedAsTheProfileSa
 }
 
 // The reference of a removed or replaced registration goes after the delay,
-// from a thread of the library; until then the library counts it.
+// from a thread of the library; until then the library counts it, and the
+// handler's last release is tallied as made there.
 TEST_F(NotificationTest, LateReleaseComesAfterTheDelayOnALibraryThread) {
   SetProfile(R"({"late-release-ms": 100})");
+  const std::uint64_t lastReleases = kelsimLastReleasesOnLibraryThreads();
   Register();
   auto replaced = std::chrono::steady_clock::now();
   Register();
@@ -488,6 +490,7 @@ TEST_F(NotificationTest, LateReleaseComesAfterTheDelayOnALibraryThread) {
     EXPECT_NE(release.thread, std::this_thread::get_id());
     EXPECT_GE(release.time - replaced, std::chrono::milliseconds(100));
   }
+  EXPECT_EQ(kelsimLastReleasesOnLibraryThreads(), lastReleases + 1);
 }
 
 TEST_F(NotificationTest, WaitIdleWaitsForLateReleasesAndResetMakesThemAtOnce) {
@@ -502,10 +505,12 @@ TEST_F(NotificationTest, WaitIdleWaitsForLateReleasesAndResetMakesThemAtOnce) {
   Register();
   EXPECT_EQ(Unregister(), 0);
   EXPECT_EQ(handler_.refs(), 1);
+  const std::uint64_t lastReleases = kelsimLastReleasesOnLibraryThreads();
   kelsimReset();
   EXPECT_EQ(handler_.refs(), 0);
   EXPECT_EQ(kelsimHandlerReferences(), 0u);
   EXPECT_EQ(kelsimWaitIdle(0), 1);
+  EXPECT_EQ(kelsimLastReleasesOnLibraryThreads(), lastReleases) << "released on this thread";
 }
 
 }  // namespace
