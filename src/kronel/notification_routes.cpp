@@ -177,7 +177,9 @@ void NotificationRoutes::ForgetQuietRoutes() noexcept {
 namespace {
 
 struct ForgetRoutesAtUnload {
-  ~ForgetRoutesAtUnload() { NotificationRoutes::Instance().ForgetQuietRoutes(); }
+  ~ForgetRoutesAtUnload() {
+    if (!platform::ProcessIsEnding()) NotificationRoutes::Instance().ForgetQuietRoutes();
+  }
 } forgetRoutesAtUnload;
 
 }  // namespace

@@ -55,4 +55,9 @@ class ModuleHeld {
 // could be started; entry is not called then.
 bool StartModuleThread(void (*entry)(void*), void* argument) noexcept;
 
+// True while the process ends on Windows: its other threads have been killed
+// by then, perhaps holding locks, so a module's teardown must take none and
+// wait for nothing. False elsewhere, where the other threads live on through exit.
+bool ProcessIsEnding() noexcept;
+
 }  // namespace platform

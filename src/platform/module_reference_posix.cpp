@@ -49,4 +49,6 @@ bool StartModuleThread(void (*entry)(void*), void* argument) noexcept {
   return true;
 }
 
+bool ProcessIsEnding() noexcept { return false; }
+
 }  // namespace platform

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "json_reader.h"
+#include "platform/module_reference.h"
 #include "ref_count.h"
 #include "text_convert.h"
 
@@ -28,8 +29,12 @@ class NameList {
 
 std::atomic<Library*> g_library{nullptr};
 
+// At the end of the process the other threads are gone, perhaps inside the
+// library's locks: everything is left as it is.
 struct UnloadGuard {
-  ~UnloadGuard() { Library::Unload(); }
+  ~UnloadGuard() {
+    if (!platform::ProcessIsEnding()) Library::Unload();
+  }
 } g_unloadGuard;
 
 }  // namespace
