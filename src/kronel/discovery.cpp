@@ -80,7 +80,6 @@ void MorrowCache::Refresh() {
     upToDate.exchange(1);
     if (!framework) {
       framework = boost::make_shared<Framework>(true, true);
-      joined = true;
       struct Registering {
         std::atomic<std::thread::id>& thread;
         ~Registering() { thread.store(std::thread::id()); }

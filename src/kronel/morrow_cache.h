@@ -61,6 +61,7 @@ class MorrowCache : public morrowkit::FrameworkNotificationHandler,
   bool IsSupportedSystem(const Record& record) const;
   void Discover(std::set<std::string>& found);
 
+  // Made by the first refresh, which joins the target's notification route with it.
   boost::shared_ptr<Framework> framework;
   boost::mutex mutex;
   std::set<std::string> names;
@@ -73,8 +74,6 @@ class MorrowCache : public morrowkit::FrameworkNotificationHandler,
   std::set<std::uint32_t> systemModels;
   // Orders this cache among the caches made for the same target.
   const std::uint64_t generation;
-  // Set once the first refresh has joined the target's notification route.
-  bool joined = false;
   // The worker's thread while it registers, when a library may call at once.
   std::atomic<std::thread::id> registeringThread{};
 };

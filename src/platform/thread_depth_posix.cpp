@@ -23,20 +23,12 @@ ThreadDepth::~ThreadDepth() {
   if (valid_) pthread_key_delete(Key(slot_));
 }
 
-void ThreadDepth::Enter() noexcept {
-  if (!valid_) return;
-  const auto depth = reinterpret_cast<std::intptr_t>(pthread_getspecific(Key(slot_)));
-  pthread_setspecific(Key(slot_), reinterpret_cast<void*>(depth + 1));
+std::intptr_t ThreadDepth::Depth() const noexcept {
+  return reinterpret_cast<std::intptr_t>(pthread_getspecific(Key(slot_)));
 }
 
-void ThreadDepth::Leave() noexcept {
-  if (!valid_) return;
-  const auto depth = reinterpret_cast<std::intptr_t>(pthread_getspecific(Key(slot_)));
-  pthread_setspecific(Key(slot_), reinterpret_cast<void*>(depth - 1));
-}
-
-bool ThreadDepth::Inside() const noexcept {
-  return valid_ && reinterpret_cast<std::intptr_t>(pthread_getspecific(Key(slot_))) > 0;
+void ThreadDepth::SetDepth(std::intptr_t depth) noexcept {
+  pthread_setspecific(Key(slot_), reinterpret_cast<void*>(depth));
 }
 
 }  // namespace platform

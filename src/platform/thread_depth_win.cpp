@@ -12,20 +12,12 @@ ThreadDepth::~ThreadDepth() {
   if (valid_) ::TlsFree(slot_);
 }
 
-void ThreadDepth::Enter() noexcept {
-  if (!valid_) return;
-  const auto depth = reinterpret_cast<std::intptr_t>(::TlsGetValue(slot_));
-  ::TlsSetValue(slot_, reinterpret_cast<void*>(depth + 1));
+std::intptr_t ThreadDepth::Depth() const noexcept {
+  return reinterpret_cast<std::intptr_t>(::TlsGetValue(slot_));
 }
 
-void ThreadDepth::Leave() noexcept {
-  if (!valid_) return;
-  const auto depth = reinterpret_cast<std::intptr_t>(::TlsGetValue(slot_));
-  ::TlsSetValue(slot_, reinterpret_cast<void*>(depth - 1));
-}
-
-bool ThreadDepth::Inside() const noexcept {
-  return valid_ && reinterpret_cast<std::intptr_t>(::TlsGetValue(slot_)) > 0;
+void ThreadDepth::SetDepth(std::intptr_t depth) noexcept {
+  ::TlsSetValue(slot_, reinterpret_cast<void*>(depth));
 }
 
 }  // namespace platform
