@@ -15,18 +15,13 @@ thread_local bool t_releasing = false;
 void LateReleaser::Schedule(morrowkit::IqvSysNotificationHandler* handler, std::chrono::milliseconds delay) {
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    pending_.emplace(Clock::now() + delay, handler);
+    const auto added = pending_.emplace(Clock::now() + delay, handler);
     try {
       StartLocked(lock);
       changed_.notify_all();
       return;
     } catch (const std::system_error&) {
-      for (auto it = pending_.begin(); it != pending_.end(); ++it) {
-        if (it->second == handler) {
-          pending_.erase(it);
-          break;
-        }
-      }
+      pending_.erase(added);
     }
   }
   // Without a thread, releasing now beats keeping the reference for good.
@@ -122,6 +117,9 @@ bool LateReleaser::Abandon(Clock::time_point deadline) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     released = TakeLocked();
+    // Let go before unlocking: a release scheduled meanwhile must not join,
+    // under the lock, a thread that still needs the lock to leave.
+    if (thread_.joinable()) thread_.detach();
   }
   for (const auto& entry : released) DropHandler(entry.second);
   bool threadLeft;
@@ -131,7 +129,7 @@ bool LateReleaser::Abandon(Clock::time_point deadline) {
     // A thread killed at process exit never comes back: do not wait for good.
     changed_.wait_until(lock, deadline, [&] { return threadsAlive_ == 0; });
     threadLeft = threadsAlive_ != 0;
-    if (thread_.joinable()) thread_.detach();
+    if (thread_.joinable()) thread_.detach();  // one started meanwhile
     sinceExit = Clock::now() - lastExit_;
   }
   // A thread that has just ended may still be on its way out of the library's code.

@@ -169,16 +169,9 @@ void Library::EnterCallback() {
   ApplyScheduled(kCallbackOperation);
 }
 
-void Library::SetProfile(const Profile& profile) {
-  std::lock_guard<std::mutex> lock(profileMutex_);
-  profile_ = profile;
-  notifier_.SetProfile(profile);
-}
+void Library::SetProfile(const Profile& profile) { notifier_.SetProfile(profile); }
 
-Profile Library::profile() {
-  std::lock_guard<std::mutex> lock(profileMutex_);
-  return profile_;
-}
+Profile Library::profile() { return notifier_.profile(); }
 
 void Library::Reset() {
   scheduled_.Clear();

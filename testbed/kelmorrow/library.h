@@ -79,8 +79,6 @@ class Library {
   OperationControl control_;
   Notifier notifier_;
   ScheduledChanges scheduled_;
-  std::mutex profileMutex_;
-  Profile profile_;
   std::mutex bagsMutex_;
   std::set<const morrowkit::IqvSysPropertyBag*> bags_;
 };

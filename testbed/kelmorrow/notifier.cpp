@@ -42,6 +42,11 @@ void Notifier::SetProfile(const Profile& profile) {
   profile_ = profile;
 }
 
+Profile Notifier::profile() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return profile_;
+}
+
 HRESULT Notifier::SetHandler(const std::string& target, std::uint64_t owner,
                              morrowkit::IqvSysNotificationHandler* handler, void* context,
                              std::vector<platform::WideString> names) {
@@ -250,11 +255,13 @@ bool Notifier::Abandon() {
     ++generation_;
     queue_.clear();
     active_ = false;
+    // Let go before unlocking: a post meanwhile must not join, under the
+    // lock, a thread that still needs the lock to leave.
+    if (thread_.joinable()) thread_.detach();
     // A thread killed at process exit never comes back: do not wait for good.
     idle_.wait_until(lock, deadline, [&] { return threadsAlive_ == 0; });
     threadLeft = threadsAlive_ != 0;
     if (busy_ == 0) released = registrations_.TakeAll();
-    if (thread_.joinable()) thread_.detach();
     sinceExit = steady_clock::now() - lastExit_;
   }
   for (const Registration& registration : released) DropHandler(registration.handler);

@@ -26,6 +26,7 @@ class Notifier {
  public:
   // Applies to what happens next; registrations stay.
   void SetProfile(const Profile& profile);
+  Profile profile() const;
 
   // Both null removes the registration. A removal or replacement waits for
   // callbacks of the registrations it ends, unless the profile says not to or

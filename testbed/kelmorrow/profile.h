@@ -17,11 +17,6 @@ struct Profile {
   Frameworks frameworks = Frameworks::kNew;
   // 0: a removed registration's reference goes at once.
   std::uint32_t lateReleaseMs = 0;
-
-  bool operator==(const Profile& other) const {
-    return registrations == other.registrations && removal == other.removal && delivery == other.delivery &&
-           frameworks == other.frameworks && lateReleaseMs == other.lateReleaseMs;
-  }
 };
 
 // The names a description uses for each choice, the default first.

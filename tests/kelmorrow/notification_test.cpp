@@ -405,7 +405,7 @@ class DeliveryTest : public ProfiledTest {
     auto calls = handler_.calls();
     EXPECT_EQ(calls.size(), count);
     for (const auto& call : calls)
-      EXPECT_EQ(call.thread == std::this_thread::get_id(), ProfileSays("inline"));
+      EXPECT_EQ(call.thread == std::this_thread::get_id(), inline_);
     return calls;
   }
   bool inline_ = false;
@@ -424,8 +424,8 @@ TEST_P(DeliveryTest, ANewRegistrationIsCalledAtOnceOnlyInline) {
   Register();
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   auto calls = handler_.calls();
-  ASSERT_EQ(calls.size(), ProfileSays("inline") ? 1u : 0u);
-  if (ProfileSays("inline")) {
+  ASSERT_EQ(calls.size(), inline_ ? 1u : 0u);
+  if (inline_) {
     EXPECT_EQ(calls[0].kind, morrowkit::kChangeRecordsReplaced);
     EXPECT_EQ(calls[0].names, (std::vector<WideString>{W(u"A"), W(u"B")}));
     EXPECT_EQ(calls[0].thread, std::this_thread::get_id());
