@@ -51,13 +51,12 @@ class Image:
         if self.data[pe_offset:pe_offset + 4] != b"PE\0\0":
             raise FormatError("no PE signature")
         coff = pe_offset + 4
-        (self.machine, count, self.timestamp, symbols, symbol_count, optional_size, _) = self._unpack(
+        (_, count, _, symbols, symbol_count, optional_size, _) = self._unpack(
             "<HHIIIHH", coff)
         optional = coff + 20
         (magic,) = self._unpack("<H", optional)
         if magic != 0x20B:
             raise FormatError("not a PE32+ image")
-        (self.image_base,) = self._unpack("<Q", optional + 24)
         (directory_count,) = self._unpack("<I", optional + 108)
         self.directories = [self._unpack("<II", optional + 112 + 8 * i) for i in range(directory_count)]
         strings = symbols + 18 * symbol_count
@@ -149,8 +148,10 @@ def _parse_version_info(block: bytes):
             raise FormatError(f"version block of length {length} at {offset:#x} does not fit")
         end = offset + length
         key_end = offset + 6
-        while block[key_end:key_end + 2] != b"\0\0":
+        while key_end + 2 <= end and block[key_end:key_end + 2] != b"\0\0":
             key_end += 2
+        if key_end + 2 > end:
+            raise FormatError(f"unterminated key in the version block at {offset:#x}")
         key = block[offset + 6:key_end].decode("utf-16-le")
         value = _align4(key_end + 2)
         # Text values count UTF-16 units, binary ones bytes.

@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "kelsim.h"
+#include "library_profiles.h"
 #include "road.h"
 #include "target_model.h"
-#include "library_profiles.h"
 #include "watchdog.h"
 #include "ztrtsim.h"
 
