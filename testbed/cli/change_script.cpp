@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "hardware.h"
+#include "hresult_text.h"
 #include "json_excerpt.h"
 #include "json_reader.h"
 
@@ -263,12 +264,6 @@ class Parser {
 };
 
 }  // namespace
-
-std::string HexResult(std::int32_t result) {
-  char buffer[16];
-  std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(static_cast<std::uint32_t>(result)));
-  return buffer;
-}
 
 std::string Step::Describe() const {
   switch (action) {

@@ -59,6 +59,4 @@ constexpr std::uint32_t kMaxLatencyMs = 10000;
 ChangeScript ParseChangeScript(std::string_view text, const std::string& source,
                                const std::function<bool(const std::string&)>& isOperation);
 
-std::string HexResult(std::int32_t result);
-
 }  // namespace kronel_names

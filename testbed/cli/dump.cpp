@@ -1,11 +1,12 @@
 #include "dump.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <nlohmann/json.hpp>
 
+#include "description_fields.h"
 #include "description_writer.h"
 #include "discovery_rules.h"
+#include "explainer.h"
 #include "hresult_text.h"
 #include "morrowkit/framework/framework_handle.h"
 #include "morrowkit/hresult_exception.h"
@@ -18,22 +19,6 @@ namespace {
 using kelmorrow::Property;
 using morrowkit::IqvSysPropertyBag;
 using morrowkit::PropertyType;
-
-struct Wanted {
-  std::uint32_t tag;
-  PropertyType type;
-  const char* name;
-};
-
-constexpr Wanted kWanted[] = {
-    {kPropertyStatus, morrowkit::kPropertyTypeInt32, "status"},
-    {kPropertyModelCode, morrowkit::kPropertyTypeUInt32, "modelCode"},
-    {kPropertyResourceName, morrowkit::kPropertyTypeString, "resourceName"},
-    {kPropertyOperatingSystem, morrowkit::kPropertyTypeString, "operatingSystem"},
-    {kPropertySourceCount, morrowkit::kPropertyTypeInt32, "sourceCount"},
-    {kPropertySourceResourceName, morrowkit::kPropertyTypeString, "sourceResourceName"},
-    {kPropertyHostName, morrowkit::kPropertyTypeString, "hostName"},
-};
 
 HRESULT ReadAs(IqvSysPropertyBag& bag, std::uint32_t tag, PropertyType type, Property& property) {
   HRESULT result = platform::kE_FAIL;
@@ -103,7 +88,9 @@ class RecordDump {
 
   kelmorrow::Record Read() {
     kelmorrow::Record record;
-    for (const Wanted& wanted : kWanted) Take(record, wanted.tag, wanted.type, wanted.name);
+    for (const kelmorrow::FriendlyField& field : kelmorrow::kFriendlyFields) {
+      Take(record, field.tag, field.type, field.key);
+    }
     // Index 0 always, as the local-system rule reads it; the rest up to the
     // count, and no further than the first index the plug-in refuses.
     std::int32_t count = 0;
@@ -200,9 +187,7 @@ Json Readable(const Json& record) {
   }
   auto model = out.find("modelCode");
   if (model != out.end() && model->is_number_unsigned()) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(model->get<std::uint32_t>()));
-    *model = hex;
+    *model = ModelText(model->get<std::uint32_t>());
   }
   return out;
 }

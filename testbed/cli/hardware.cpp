@@ -26,8 +26,8 @@ std::string Where(const std::string& source, kelmorrow::json::Position position)
   return source + ":" + std::to_string(position.line) + ":" + std::to_string(position.column);
 }
 
-Hardware::Hardware(std::string_view text, std::string source) : source_(std::move(source)) {
-  kelmorrow::Model model = kelmorrow::LoadDescription(text, source_);
+Hardware::Hardware(std::string_view text, std::string source) {
+  kelmorrow::Model model = kelmorrow::LoadDescription(text, source);
   // The loader has accepted the text, so it parses; this pass is for the places.
   const Value root = kelmorrow::json::Parse(text);
   const kelmorrow::json::Member* described = root.Find("targets");
@@ -35,25 +35,16 @@ Hardware::Hardware(std::string_view text, std::string source) : source_(std::mov
   for (const kelmorrow::json::Member& member : described->value.members) {
     const kelmorrow::Target& loaded = model.targets.at(member.key);
     const kelmorrow::json::Member* records = member.value.Find("records");
-    TargetHardware& target = targets_[member.key];
-    target.records = Sourced(loaded.records, records != nullptr ? &records->value : nullptr, source_);
-    target.findHardwareFailure = loaded.findHardwareFailure;
-    target.findHardwareNull = loaded.findHardwareNull;
-    target.enabled = loaded.enabled;
+    targets_[member.key] = Sourced(loaded.records, records != nullptr ? &records->value : nullptr, source);
     order_.push_back(member.key);
   }
-}
-
-TargetHardware Hardware::Target(const std::string& name) const {
-  auto found = targets_.find(name);
-  return found == targets_.end() ? TargetHardware() : found->second;
 }
 
 std::vector<std::string> Hardware::Places(const std::string& name) const {
   std::vector<std::string> places;
   auto found = targets_.find(name);
   if (found == targets_.end()) return places;
-  for (const SourcedRecord& sourced : found->second.records) {
+  for (const SourcedRecord& sourced : found->second) {
     if (!sourced.record->refusesPropertyBag) places.push_back(sourced.where);
   }
   return places;
@@ -64,7 +55,7 @@ void Hardware::Apply(const std::string& target, const kelmorrow::Change& change,
   if (change.kind == morrowkit::kChangeRecordsRemoved) {
     auto found = targets_.find(target);
     if (found == targets_.end()) return;
-    std::vector<SourcedRecord>& kept = found->second.records;
+    std::vector<SourcedRecord>& kept = found->second;
     for (const auto& removal : change.removals) {
       kept.erase(std::remove_if(kept.begin(), kept.end(),
                                 [&](const SourcedRecord& sourced) {
@@ -77,11 +68,11 @@ void Hardware::Apply(const std::string& target, const kelmorrow::Change& change,
     return;
   }
   std::vector<SourcedRecord> changed = Sourced(change.records, &records, source);
-  TargetHardware& entry = targets_[target];
+  std::vector<SourcedRecord>& entry = targets_[target];
   if (change.kind == morrowkit::kChangeRecordsAdded) {
-    entry.records.insert(entry.records.end(), changed.begin(), changed.end());
+    entry.insert(entry.end(), changed.begin(), changed.end());
   } else {
-    entry.records = std::move(changed);
+    entry = std::move(changed);
   }
 }
 

@@ -3,7 +3,6 @@
 // same records, read by the library's own description loader, each with the
 // place it came from, kept in step with the changes a script applies.
 #include <map>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,13 +17,6 @@ struct SourcedRecord {
   std::string where;  // "file:line:column"
 };
 
-struct TargetHardware {
-  std::vector<SourcedRecord> records;
-  std::optional<HRESULT> findHardwareFailure;
-  bool findHardwareNull = false;
-  bool enabled = true;
-};
-
 std::string Where(const std::string& source, kelmorrow::json::Position position);
 
 class Hardware {
@@ -32,11 +24,8 @@ class Hardware {
   // Throws kelmorrow::DescriptionError ("source:line:column: message").
   Hardware(std::string_view text, std::string source);
 
-  const std::string& source() const { return source_; }
   // In the order the description names them.
   const std::vector<std::string>& describedTargets() const { return order_; }
-  // A target the description does not name has no records.
-  TargetHardware Target(const std::string& name) const;
   // Where each record the library serves for the target came from, in its
   // order: a record that refuses the property-bag interface is never served.
   std::vector<std::string> Places(const std::string& name) const;
@@ -47,9 +36,8 @@ class Hardware {
              const kelmorrow::json::Value& records, const std::string& source);
 
  private:
-  std::string source_;
   std::vector<std::string> order_;
-  std::map<std::string, TargetHardware> targets_;
+  std::map<std::string, std::vector<SourcedRecord>> targets_;
 };
 
 }  // namespace kronel_names

@@ -40,11 +40,16 @@ const char* HResultName(std::int32_t result) {
   return "";
 }
 
-std::string HResultText(std::int32_t result) {
+std::string HexResult(std::int32_t result) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "0x%08X", static_cast<unsigned>(static_cast<std::uint32_t>(result)));
+  return buffer;
+}
+
+std::string HResultText(std::int32_t result) {
+  const std::string hex = HexResult(result);
   const std::string name = HResultName(result);
-  return name.empty() ? std::string(buffer) : std::string(buffer) + " (" + name + ")";
+  return name.empty() ? hex : hex + " (" + name + ")";
 }
 
 }  // namespace kronel_names

@@ -8,6 +8,9 @@ namespace kronel_names {
 // "E_FAIL", ...; empty for a code without a well-known name.
 const char* HResultName(std::int32_t result);
 
+// "0x80004005".
+std::string HexResult(std::int32_t result);
+
 // "0x80004005 (E_FAIL)", or "0x80041234" when the name is not known.
 std::string HResultText(std::int32_t result);
 
