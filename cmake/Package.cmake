@@ -13,6 +13,8 @@ install(TARGETS ztrt kelmorrow kronel-names
 
 # cpack packages what is built; the package needs only the targets above.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
+add_custom_target(kronel_package_files)
+add_dependencies(kronel_package_files kronel_ztprovider ztrt kelmorrow kronel-names)
 set(CPACK_GENERATOR ZIP)
 set(CPACK_STRIP_FILES TRUE)
 include(CPack)

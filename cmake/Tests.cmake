@@ -12,6 +12,14 @@ if(CMAKE_CROSSCOMPILING)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-run;${CMAKE_BINARY_DIR}/wineprefix)
 endif()
 
+# A run of the executable as the CTest test `test`, with its XML report.
+function(kronel_register_gtest test executable environment)
+  add_test(NAME ${test} COMMAND ${executable})
+  set_property(GLOBAL APPEND PROPERTY KRONEL_GTESTS ${test})
+  set_tests_properties(${test} PROPERTIES TIMEOUT 600
+    ENVIRONMENT "${environment}GTEST_OUTPUT=xml:${kronel_results_path}/${test}.xml")
+endfunction()
+
 # One GoogleTest executable is one CTest test; each writes an XML report that
 # scripts/test adds up.
 # With PROFILES it runs once per library profile named instead, as <name>.<profile>.
@@ -21,17 +29,10 @@ function(kronel_add_gtest name)
   target_link_libraries(${name} PRIVATE kronel_core ${ARG_LIBS} GTest::gmock GTest::gtest_main)
   kronel_warnings(${name})
   if(NOT ARG_PROFILES)
-    add_test(NAME ${name} COMMAND ${name})
-    set_property(GLOBAL APPEND PROPERTY KRONEL_GTESTS ${name})
-    set_tests_properties(${name} PROPERTIES
-      ENVIRONMENT "GTEST_OUTPUT=xml:${kronel_results_path}/${name}.xml" TIMEOUT 600)
-    return()
+    kronel_register_gtest(${name} ${name} "")
   endif()
   foreach(profile IN LISTS ARG_PROFILES)
-    add_test(NAME ${name}.${profile} COMMAND ${name})
-    set_property(GLOBAL APPEND PROPERTY KRONEL_GTESTS ${name}.${profile})
-    set_tests_properties(${name}.${profile} PROPERTIES TIMEOUT 600 ENVIRONMENT
-      "KRONEL_LIBRARY_PROFILE=${profile};GTEST_OUTPUT=xml:${kronel_results_path}/${name}.${profile}.xml")
+    kronel_register_gtest(${name}.${profile} ${name} "KRONEL_LIBRARY_PROFILE=${profile};")
   endforeach()
 endfunction()
 
@@ -82,5 +83,4 @@ function(kronel_add_plugin_test name)
     set(plugin_path $<TARGET_FILE:kronel_ztprovider>)
   endif()
   target_compile_definitions(${name} PRIVATE "KRONEL_PLUGIN_PATH=\"${plugin_path}\"")
-
 endfunction()
