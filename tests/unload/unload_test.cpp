@@ -13,7 +13,7 @@ using ::testing::Not;
 
 enum class LastRelease { kPlugin, kEither };
 
-hostbind_test::ChildRun Run(const std::string& scenario, const std::string& profile) {
+hostbind_test::ChildRun RunScenario(const std::string& scenario, const std::string& profile) {
   const hostbind_test::ChildRun run = RunChild("unload_child", {scenario, profile});
   EXPECT_EQ(run.exitCode, 0) << run.output;
   EXPECT_THAT(run.output, Not(HasSubstr("Unhandled")));
@@ -25,7 +25,7 @@ hostbind_test::ChildRun Run(const std::string& scenario, const std::string& prof
 // whether it does is the threads' timing: usually it does, later than the plug-in.
 void ExpectRun(const std::string& scenario, const std::string& profile, LastRelease last) {
   SCOPED_TRACE(scenario + " under " + profile);
-  const hostbind_test::ChildRun run = Run(scenario, profile);
+  const hostbind_test::ChildRun run = RunScenario(scenario, profile);
   const bool libraryLast = run.output.find("the library dropped the notifier last") != std::string::npos;
   if (last == LastRelease::kPlugin) {
     EXPECT_FALSE(libraryLast) << run.output;
@@ -57,7 +57,7 @@ TEST(Unload, LibraryReleasesTheNotifierLate) {
 
 // Neither the worker in the library nor the library's threads hold up the end.
 TEST(Unload, ProcessEndsWithARefreshInFlight) {
-  EXPECT_THAT(Run("exit", "default").output, HasSubstr("exiting"));
+  EXPECT_THAT(RunScenario("exit", "default").output, HasSubstr("exiting"));
 }
 
 }  // namespace
