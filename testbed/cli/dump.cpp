@@ -218,8 +218,11 @@ Dump DumpTargets(const std::vector<std::string>& targets) {
   }
   bool exact = true;
   Json root = Json::parse(kelmorrow::WriteDescription(model, exact));
-  if (!exact)
-    dump.failures.push_back("a string holds an unpaired surrogate and is written repaired, as U+FFFD");
+  if (!exact) {
+    dump.failures.push_back(
+        "a value cannot be written as it is: a string with an unpaired surrogate is written repaired, as "
+        "U+FFFD, and a number that is not finite is left out");
+  }
   // The licence is not the library's to report through the records.
   root.erase("license");
   for (auto& target : root["targets"]) {
