@@ -262,6 +262,7 @@ bool Notifier::Abandon() {
     idle_.wait_until(lock, deadline, [&] { return threadsAlive_ == 0; });
     threadLeft = threadsAlive_ != 0;
     if (busy_ == 0) released = registrations_.TakeAll();
+    if (thread_.joinable()) thread_.detach();  // one started meanwhile
     sinceExit = steady_clock::now() - lastExit_;
   }
   for (const Registration& registration : released) DropHandler(registration.handler);
