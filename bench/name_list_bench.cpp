@@ -17,7 +17,7 @@ void BM_WriteNameList(benchmark::State& state) {
   ztrtsimReset();
   SetZTRTModule(platform::GetModuleHandleA("ztrt.dll"));
   std::vector<std::string> names;
-  for (std::int64_t i = 0; i < state.range(0); ++i) names.push_back("PXI1Slot" + std::to_string(i));
+  for (std::int64_t i = 0; i < state.range(0); ++i) names.push_back("Rack1Slot" + std::to_string(i));
   for (auto _ : state) {
     hostbind::UHandle slot = nullptr;
     if (provider::WriteNameList(names, &slot) != provider::kListWritten) {
@@ -55,7 +55,7 @@ void BM_WriteNameListBare(benchmark::State& state) {
   static const unsigned char kName[] = {1, 'n', 'a', 'm', 'e', 0}, kFlag[] = {1, 'f', 'l', 'a', 'g', 0},
                              kGlyph[] = {1, 'g', 'l', 'y', 'p', 'h', 0}, kId[] = {2, 'i', 'd', 0};
   std::vector<std::string> names;
-  for (std::int64_t i = 0; i < state.range(0); ++i) names.push_back("PXI1Slot" + std::to_string(i));
+  for (std::int64_t i = 0; i < state.range(0); ++i) names.push_back("Rack1Slot" + std::to_string(i));
   const std::size_t n = names.size();
   for (auto _ : state) {
     hostbind::UHandle list = newHandle(8 * n + 24);

@@ -41,7 +41,7 @@ std::string MixedRecords(std::size_t count) {
       case 1:
       case 2:
       case 3:
-        records += R"({"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot)" + n + R"("})";
+        records += R"({"status": 1, "modelCode": "0x7066", "resourceName": "Rack1Slot)" + n + R"("})";
         break;
       case 4:
         records +=

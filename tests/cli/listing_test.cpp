@@ -22,7 +22,7 @@ struct Row {
 // lower case, the sync:// URLs among the device names.
 const std::vector<Row> kLocalRows = {
     {"Dev1", "device of model 0x75E6"},
-    {"PXI1Slot2", "device of model 0x7066"},
+    {"Rack1Slot2", "device of model 0x7066"},
     {"sync:///system", "remote system without a host name"},
     {"sync://RT-B/system", "remote system"},
     {"sync://localhost/system", "local system"},
@@ -87,7 +87,7 @@ TEST(Listing, JsonParsesBack) {
   EXPECT_EQ(local.at("names").at(2).at("hasHostName"), false);
 
   EXPECT_EQ(Names(TargetIn(document, "rt-a.lab")),
-            (std::vector<std::string>{"PXI2Slot1", "sync://localhost/system"}));
+            (std::vector<std::string>{"Rack2Slot1", "sync://localhost/system"}));
 }
 
 TEST(Listing, OnlyTheTargetsAskedForAreListed) {
@@ -109,7 +109,7 @@ TEST(Listing, ExplainNamesTheRuleThatDroppedEachRecord) {
   EXPECT_THAT(run.out,
               HasSubstr("dropped  no model code, and operating system \"kel-linux x64\" is not supported"));
   EXPECT_THAT(run.out, HasSubstr("but not the local system (its source resource name is \"rt-spare\""));
-  EXPECT_THAT(run.out, HasSubstr("kept     device of model 0x7066: PXI1Slot2  (sample-hardware.json:6:9)"));
+  EXPECT_THAT(run.out, HasSubstr("kept     device of model 0x7066: Rack1Slot2  (sample-hardware.json:6:9)"));
 }
 
 // Records that fail, hide or mislead; the rules must give exactly what the plug-in delivers.

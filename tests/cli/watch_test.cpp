@@ -20,8 +20,8 @@ using Names = std::vector<std::string>;
 // failing library never lets through.
 const char kScript[] = R"({"end": 0.4, "steps": [
   {"at": 0.05, "target": "rt-a.lab", "replace": [
-    {"status": 1, "modelCode": "0x7303", "resourceName": "PXI2Slot1"},
-    {"status": 1, "modelCode": "0x7047", "resourceName": "PXI2Slot4"}]},
+    {"status": 1, "modelCode": "0x7303", "resourceName": "Rack2Slot1"},
+    {"status": 1, "modelCode": "0x7047", "resourceName": "Rack2Slot4"}]},
   {"at": 0.15, "fail": "FindHardware", "result": "0x800706BA"},
   {"at": 0.2, "target": "rt-a.lab", "add": [{"status": 1, "modelCode": "0x7405", "resourceName": "Late"}]}
 ]})";
@@ -44,8 +44,8 @@ TEST(Watch, SecondListAddsAndRemovesTheChangedNames) {
     if (event.at("event") == "list") lists.push_back(event);
   }
   ASSERT_EQ(lists.size(), 2u) << run.out;
-  EXPECT_EQ(lists[0].at("added"), json(Names{"PXI2Slot1", "sync://localhost/system"}));
-  EXPECT_EQ(lists[1].at("added"), json(Names{"PXI2Slot4"}));
+  EXPECT_EQ(lists[0].at("added"), json(Names{"Rack2Slot1", "sync://localhost/system"}));
+  EXPECT_EQ(lists[1].at("added"), json(Names{"Rack2Slot4"}));
   EXPECT_EQ(lists[1].at("removed"), json(Names{"sync://localhost/system"}));
   EXPECT_EQ(lists[1].at("names").at(1).at("producedBy"), "device");
   EXPECT_THAT(kinds, ::testing::Contains("libraryFailures"));
@@ -58,7 +58,7 @@ TEST(Watch, TableShowsEachStepAndTheNamesThatCameAndWent) {
   ASSERT_EQ(run.exitCode, 0) << run.err;
   EXPECT_THAT(run.out, HasSubstr("step 1: replace the records of \"rt-a.lab\" by 2 records\n"));
   EXPECT_THAT(run.out, HasSubstr("\"rt-a.lab\": new list, 2 names (+1 -1)\n"));
-  EXPECT_THAT(run.out, HasSubstr("+ PXI2Slot4  device of model 0x7047\n"));
+  EXPECT_THAT(run.out, HasSubstr("+ Rack2Slot4  device of model 0x7047\n"));
   EXPECT_THAT(run.out, HasSubstr("- sync://localhost/system\n"));
   EXPECT_THAT(run.out, HasSubstr("step 2: FindHardware fails with 0x800706BA on every call\n"));
   EXPECT_THAT(run.out, ::testing::Not(HasSubstr("Late")));

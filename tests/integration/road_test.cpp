@@ -17,13 +17,13 @@ using road::kWritten;
 
 const char kDescription[] = R"({"targets": {
   "": {"records": [
-    {"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot2"},
+    {"status": 1, "modelCode": "0x7066", "resourceName": "Rack1Slot2"},
     {"status": 1, "modelCode": "0x78C7", "sourceNames": ["kelsyscfg"], "sourceResourceName": "system"}]},
   "rt-a": {"records": [
     {"status": 1, "modelCode": "0x75E6", "resourceName": "Dev1"},
     {"status": 1, "operatingSystem": "KEL-Linux x64", "sourceNames": ["network"], "hostName": "rt-a"}]}}})";
 
-const Names kLocalNames = {"PXI1Slot2", "sync://localhost/system"};
+const Names kLocalNames = {"Rack1Slot2", "sync://localhost/system"};
 const Names kRemoteNames = {"Dev1", "sync://rt-a/system"};
 
 // The host names no run-time module here, so every host call finds it anew.

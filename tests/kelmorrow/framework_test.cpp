@@ -11,9 +11,9 @@ using morrowkit::IqvSysPropertyBag;
 
 constexpr char kHardware[] = R"({"targets": {
   "": {"records": [
-    {"status": 1, "modelCode": "0x7066", "resourceName": "Dev1", "sourceNames": ["pxi", "kelsyscfg"]},
+    {"status": 1, "modelCode": "0x7066", "resourceName": "Dev1", "sourceNames": ["backplane", "kelsyscfg"]},
     {"status": 1, "modelCode": "0x7A07", "sourceNames": ["kelsyscfg", "network"], "sourceResourceName": "system"},
-    {"status": 0, "modelCode": "0x7066", "resourceName": "Dev2", "sourceNames": ["pxi"]}],
+    {"status": 0, "modelCode": "0x7066", "resourceName": "Dev2", "sourceNames": ["backplane"]}],
     "aliases": {"timing": "Dev1"}},
   "rt.lab": {"records": [{"status": 1, "resourceName": "Remote1"}], "aliases": {"far": "Remote1"}},
   "down.lab": {"findHardwareFailure": "0x800706BA"},
@@ -148,7 +148,7 @@ TEST_F(FrameworkTest, FindsRecordsByModelNameAndSource) {
   std::vector<WideString> names;
   BSTR name = nullptr;
   while (sources->Next(1, &name, nullptr) == 0) names.push_back(Take(name));
-  EXPECT_EQ(names, (std::vector<WideString>{W(u"pxi"), W(u"kelsyscfg"), W(u"network")}));
+  EXPECT_EQ(names, (std::vector<WideString>{W(u"backplane"), W(u"kelsyscfg"), W(u"network")}));
 }
 
 TEST_F(FrameworkTest, ComponentsAndAllHardwareIgnoreTargetFaults) {

@@ -13,9 +13,9 @@ std::uint64_t Calls(const char* operation) { return kelsimCallCount(operation); 
 
 // Every rule of discovery, each record annotated with what it must give.
 const char kRules[] = R"([
-  {"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot2"},
+  {"status": 1, "modelCode": "0x7066", "resourceName": "Rack1Slot2"},
   {"status": 1, "modelCode": 30182, "resourceName": "Dev1"},
-  {"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot2"},
+  {"status": 1, "modelCode": "0x7066", "resourceName": "Rack1Slot2"},
   {"status": 1, "modelCode": "0x1234", "resourceName": "UnlistedModel"},
   {"status": 0, "modelCode": "0x7066", "resourceName": "StatusZero"},
   {"status": 2, "modelCode": "0x7066", "resourceName": "StatusTwo"},
@@ -49,7 +49,7 @@ TEST_F(CacheTest, DiscoveryOffersDevicesAndSystemsInByteOrder) {
 
   const Names expected = {"Combo",
                           "Dev1",
-                          "PXI1Slot2",
+                          "Rack1Slot2",
                           "alpha",
                           "sync:///system",
                           "sync://by-model/system",

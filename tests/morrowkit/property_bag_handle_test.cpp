@@ -72,8 +72,8 @@ TEST_F(PropertyBagHandleTest, IntegerReadFailures) {
 // String reads convert the whole BSTR and always free it (the leak checker watches).
 TEST_F(PropertyBagHandleTest, StringReadConvertsToUtf8) {
   const PropertyBagHandle handle(&bag_);
-  bag_.text = Wide(u"PXI-\u00e9\u20ac");
-  EXPECT_EQ(handle.GetString(0x4000), "PXI-\xC3\xA9\xE2\x82\xAC");
+  bag_.text = Wide(u"Rack-\u00e9\u20ac");
+  EXPECT_EQ(handle.GetString(0x4000), "Rack-\xC3\xA9\xE2\x82\xAC");
   EXPECT_EQ(bag_.last_tag, 0x4000u);
 }
 

@@ -34,7 +34,7 @@ TEST_F(SimTest, ConnectFailureThrowsAtLine33) {
 TEST_F(SimTest, FindHardwareListsTheTargetsRecords) {
   const std::vector<PropertyBagHandle> records = handle_->FindHardware("");
   ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[0].GetString(kTagResourceName), "PXI1Slot2");
+  EXPECT_EQ(records[0].GetString(kTagResourceName), "Rack1Slot2");
   EXPECT_EQ(records[2].GetString(kTagResourceName), kClef);
 }
 
@@ -115,27 +115,27 @@ TEST_F(SimTest, CopiedHandlesKeepReferencesBalanced) {
 TEST_F(SimTest, ChangeReachesTheReceiver) {
   handle_->RegisterNotifications("", &receiver_);
   EXPECT_EQ(kelsimHasHandler(""), 1);
-  Change("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "PXI2Slot4"}]})");
+  Change("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Rack2Slot4"}]})");
   const std::vector<Notification> received = receiver_.Received();
   ASSERT_EQ(received.size(), 1u);
   EXPECT_EQ(received[0].kind, static_cast<std::uint32_t>(kChangeRecordsAdded));
-  EXPECT_EQ(received[0].names, std::vector<std::string>{"PXI2Slot4"});
+  EXPECT_EQ(received[0].names, std::vector<std::string>{"Rack2Slot4"});
   EXPECT_EQ(kelsimLastHandlerResult(), platform::kS_OK);
-  EXPECT_EQ(ResourceNames(handle_->FindHardware("")).back(), "PXI2Slot4");
+  EXPECT_EQ(ResourceNames(handle_->FindHardware("")).back(), "Rack2Slot4");
 }
 
 TEST_F(SimTest, NameIsCutAtAZeroUnit) {
   handle_->RegisterNotifications("", &receiver_);
-  Change("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "PXI\u0000tail"}]})");
+  Change("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Rack\u0000tail"}]})");
   ASSERT_EQ(receiver_.Received().size(), 1u);
-  EXPECT_EQ(receiver_.Received()[0].names, std::vector<std::string>{"PXI"});
+  EXPECT_EQ(receiver_.Received()[0].names, std::vector<std::string>{"Rack"});
 }
 
 TEST_F(SimTest, SecondRegistrationServesBothTargets) {
   handle_->RegisterNotifications("", &receiver_);
   handle_->RegisterNotifications("rt-\xC3\xA9.lab", &receiver_);
   Change("rt-\xC3\xA9.lab", R"({"remove": ["Remote1"]})");
-  Change("", R"({"remove": ["PXI1Slot2"]})");
+  Change("", R"({"remove": ["Rack1Slot2"]})");
   const std::vector<Notification> received = receiver_.Received();
   ASSERT_EQ(received.size(), 2u);
   EXPECT_EQ(received[0].names, std::vector<std::string>{"Remote1"});
@@ -154,7 +154,7 @@ TEST_F(SimTest, UnregisterRemovesTheHandler) {
   handle_->RegisterNotifications("", &receiver_);
   handle_->UnregisterNotifications("");
   EXPECT_EQ(kelsimHasHandler(""), 0);
-  Change("", R"({"remove": ["PXI1Slot2"]})");
+  Change("", R"({"remove": ["Rack1Slot2"]})");
   EXPECT_TRUE(receiver_.Received().empty());
   EXPECT_EQ(kelsimDroppedNotifications(), 1u);
 }
@@ -172,14 +172,14 @@ TEST_F(SimTest, UnregisterNeverThrows) {
 TEST_F(SimTest, NotifierOutlivesTheHandle) {
   handle_->RegisterNotifications("", &receiver_);
   handle_.reset();
-  Change("", R"({"remove": ["PXI1Slot2"]})");
+  Change("", R"({"remove": ["Rack1Slot2"]})");
   EXPECT_EQ(receiver_.Received().size(), 1u);
 }
 
 // What the library hears back from the notifier.
 TEST_F(SimTest, NullReceiverAnswersSFalse) {
   handle_->RegisterNotifications("", nullptr);
-  Change("", R"({"remove": ["PXI1Slot2"]})");
+  Change("", R"({"remove": ["Rack1Slot2"]})");
   EXPECT_EQ(kelsimDeliveredNotifications(), 1u);
   EXPECT_EQ(kelsimLastHandlerResult(), platform::kS_FALSE);
 }
@@ -187,7 +187,7 @@ TEST_F(SimTest, NullReceiverAnswersSFalse) {
 TEST_F(SimTest, ReceiverFailuresBecomeHResults) {
   handle_->RegisterNotifications("", &receiver_);
   receiver_.FailWith([] { throw HResultException(platform::kE_FAIL, {kFrameworkHandleFile, 0, kComponent}); });
-  Change("", R"({"remove": ["PXI1Slot2"]})");
+  Change("", R"({"remove": ["Rack1Slot2"]})");
   EXPECT_EQ(kelsimLastHandlerResult(), platform::kE_FAIL);
   receiver_.FailWith([] { throw InvalidArgException({kFrameworkHandleFile, 0, kComponent}); });
   Change("", R"({"remove": ["Dev1 \u2013 \u03a9 \ud834\udd1e"]})");

@@ -33,21 +33,21 @@ TEST_F(OperationsSimTest, EachReachesItsMethodAndFailsAtItsLine) {
       {"GetLocalSystem", 201, [](F& f, B) { f.GetLocalSystem(); }},
       {"FindHardwareByModel", 233, [](F& f, B) { f.FindHardwareByModel("", 1); }},
       {"GetSourceNames", 247, [](F& f, B) { f.GetSourceNames(""); }},
-      {"FindHardwareByName", 274, [](F& f, B) { f.FindHardwareByName("PXI1Slot2"); }},
+      {"FindHardwareByName", 274, [](F& f, B) { f.FindHardwareByName("Rack1Slot2"); }},
       {"GetComponents", 289, [](F& f, B) { f.GetComponents(""); }},
       {"SelectProperties", 341, [](F& f, B b) { f.SelectProperties(b, {kTagStatus}, true); }},
       {"RefreshTarget", 349, [](F& f, B) { f.RefreshTarget("", 0); }},
       {"SaveConfiguration", 355, [](F& f, B) { f.SaveConfiguration(); }},
       {"ResolveAlias", 371, [](F& f, B) { f.ResolveAlias("", "timing", 0); }},
       {"ValidateRecord", 390, [](F& f, B b) { f.ValidateRecord(b, true); }},
-      {"SetAlias", 405, [](F& f, B) { f.SetAlias("", "a", "PXI1Slot2"); }},
+      {"SetAlias", 405, [](F& f, B) { f.SetAlias("", "a", "Rack1Slot2"); }},
       {"FormatProperty", 413, [](F& f, B b) { f.FormatProperty(b, kTagStatus); }},
       {"SetTargetEnabled", 428, [](F& f, B) { f.SetTargetEnabled("", true); }},
       {"DescribeTarget", 441, [](F& f, B) { f.DescribeTarget("", false, 0); }},
       {"AddTarget", 457, [](F& f, B) { f.AddTarget("new.lab", "h", "d", false); }},
       {"UpdateTarget", 474, [](F& f, B) { f.UpdateTarget("", "h", "d", true); }},
       {"RenameTarget", 486, [](F& f, B) { f.RenameTarget("down.lab", "up.lab"); }},
-      {"ReserveResource", 502, [](F& f, B) { f.ReserveResource("PXI1Slot2", 1); }},
+      {"ReserveResource", 502, [](F& f, B) { f.ReserveResource("Rack1Slot2", 1); }},
       {"SetTraceLevel", 510, [](F& f, B) { f.SetTraceLevel(true, 1); }},
       {"GetLicenseState", 526, [](F& f, B) { f.GetLicenseState(); }},
       {"ImportConfiguration", 543, [](F& f, B) { f.ImportConfiguration(); }},
@@ -77,12 +77,12 @@ TEST_F(OperationsSimTest, InjectedDetailIsTheMessage) {
 }
 
 TEST_F(OperationsSimTest, ReservationConflictCarriesTheLibrarysText) {
-  const ResourceReservation first = handle_->ReserveResource("PXI1Slot2", 7);
+  const ResourceReservation first = handle_->ReserveResource("Rack1Slot2", 7);
   EXPECT_EQ(first.previous_owner, 0);
   EXPECT_EQ(first.holder, "owner 7");
-  const Thrown thrown = Catch([&] { handle_->ReserveResource("PXI1Slot2", 8); });
+  const Thrown thrown = Catch([&] { handle_->ReserveResource("Rack1Slot2", 8); });
   EXPECT_EQ(thrown.code, kBusy);
-  EXPECT_EQ(thrown.message, "resource \"PXI1Slot2\" is reserved by owner 7");
+  EXPECT_EQ(thrown.message, "resource \"Rack1Slot2\" is reserved by owner 7");
   EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, 502));
 }
 
@@ -107,12 +107,12 @@ TEST_F(OperationsSimTest, RefusedQueryThrowsAtTheOperationsLine) {
 
 // Records and lists.
 TEST_F(OperationsSimTest, RecordLookups) {
-  EXPECT_EQ(handle_->GetLocalSystem().GetString(kTagResourceName), "PXI1Slot2");
+  EXPECT_EQ(handle_->GetLocalSystem().GetString(kTagResourceName), "Rack1Slot2");
   EXPECT_EQ(handle_->FindHardwareByName("Dev1 \xE2\x80\x93 \xCE\xA9 \xED\xA0\xB4\xED\xB4\x9E").GetUInt32(kTagModelCode),
             0x72FBu);
   const std::vector<PropertyBagHandle> models = handle_->FindHardwareByModel("", 0x7066);
   ASSERT_EQ(models.size(), 1u);
-  EXPECT_EQ(models[0].GetString(kTagResourceName), "PXI1Slot2");
+  EXPECT_EQ(models[0].GetString(kTagResourceName), "Rack1Slot2");
   EXPECT_EQ(handle_->FindAllHardware().size(), 4u);
 }
 
@@ -134,7 +134,7 @@ TEST_F(OperationsSimTest, RecordTexts) {
   const RecordValidation validation = handle_->ValidateRecord(record, true);
   EXPECT_TRUE(validation.valid);
   EXPECT_EQ(validation.report, "valid");
-  EXPECT_EQ(handle_->FormatProperty(record, kTagResourceName), "PXI1Slot2");
+  EXPECT_EQ(handle_->FormatProperty(record, kTagResourceName), "Rack1Slot2");
   EXPECT_EQ(handle_->FormatProperty(record, kTagModelCode), "28774");
 }
 
@@ -142,7 +142,7 @@ TEST_F(OperationsSimTest, RecordTexts) {
 TEST_F(OperationsSimTest, Aliases) {
   const AliasResolution timing = handle_->ResolveAlias("", "timing", 0);
   EXPECT_TRUE(timing.found);
-  EXPECT_EQ(timing.resource_name, "PXI1Slot2");
+  EXPECT_EQ(timing.resource_name, "Rack1Slot2");
   EXPECT_EQ(timing.target_name, "");
   EXPECT_FALSE(handle_->ResolveAlias("", "sync-\xC3\xA9", 0).found);
   handle_->SetAlias("", "sync-\xC3\xA9", "Remote1");
@@ -176,7 +176,7 @@ TEST_F(OperationsSimTest, ConfigurationAndReports) {
   const ImportedConfiguration<PropertyBagHandle> imported = handle_->ImportConfiguration();
   EXPECT_EQ(imported.settings.GetString(0x2002000), "nightly");
   EXPECT_FALSE(imported.source.empty());
-  EXPECT_NE(handle_->ExportConfiguration().text.find("PXI1Slot2"), std::string::npos);
+  EXPECT_NE(handle_->ExportConfiguration().text.find("Rack1Slot2"), std::string::npos);
   const std::string report = handle_->GetDiagnosticReport();
   EXPECT_NE(report.find("framework flags: 1 1"), std::string::npos);
   EXPECT_NE(report.find("trace: level 3"), std::string::npos);

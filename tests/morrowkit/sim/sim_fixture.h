@@ -22,9 +22,9 @@ constexpr char kDescription[] = R"({
   "targets": {
     "": {
       "hostName": "localhost",
-      "aliases": {"timing": "PXI1Slot2"},
+      "aliases": {"timing": "Rack1Slot2"},
       "records": [
-        {"status": 1, "modelCode": "0x7066", "resourceName": "PXI1Slot2", "sourceNames": ["kelsyscfg"],
+        {"status": 1, "modelCode": "0x7066", "resourceName": "Rack1Slot2", "sourceNames": ["kelsyscfg"],
          "properties": {"0x101EFFE": {"type": "string", "value": "last"}}},
         {"status": 1, "modelCode": 31239, "resourceName": "Hidden", "refusesPropertyBag": true},
         {"status": {"type": "string", "value": "1"}, "modelCode": {"readFailure": "0x80004005"},
