@@ -7,7 +7,7 @@
 
 #include "kronel/model_codes.h"
 #include "kronel/notification_routes.h"
-#include "platform/module_reference.h"
+#include "platform/lifetime.h"
 
 namespace kronel {
 
@@ -78,7 +78,7 @@ void MorrowCache::RequestRefresh() {
     // cache forever.
     auto worker = std::make_unique<Worker>(Worker{self, boost::packaged_task<void()>([this] { Refresh(); })});
     boost::unique_future<void> future = worker->task.get_future();
-    if (!platform::StartModuleThread(&Worker::Run, worker.get())) throw boost::thread_resource_error();
+    if (!platform::StartDetachedThread(&Worker::Run, worker.get())) throw boost::thread_resource_error();
     worker.release();
     lastRefresh = std::move(future);
   } catch (...) {

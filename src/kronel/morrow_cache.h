@@ -22,7 +22,7 @@ namespace kronel {
 // calls only read it or ask for a refresh; they never wait for the library.
 // Always made with make_shared: a running worker holds a share, so the cache
 // outlives it however early its owners let go.
-class MorrowCache : public morrowkit::FrameworkNotificationHandler,
+class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
                     public boost::enable_shared_from_this<MorrowCache>,
                     private boost::noncopyable {
  public:

@@ -1,6 +1,5 @@
 #include "kronel/notification_routes.h"
 
-#include <iterator>
 #include <new>
 #include <utility>
 
@@ -8,7 +7,7 @@
 #include <boost/thread/lock_guard.hpp>
 #include <boost/thread/mutex.hpp>
 
-#include "platform/module_reference.h"
+#include "platform/lifetime.h"
 #include "platform/thread_depth.h"
 
 namespace kronel {
@@ -35,24 +34,11 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
     boost::shared_ptr<Receiver> receiver;
     {
       boost::lock_guard<boost::mutex> lock(mutex_);
-      ++inside_;
       receiver = current_.lock();
     }
-    struct Exit {
-      Route& route;
-      ~Exit() {
-        boost::lock_guard<boost::mutex> lock(route.mutex_);
-        --route.inside_;
-      }
-    } exit{*this};
     // Should this be the last share, the receiver ends here, and leaves from
     // inside the callback.
     if (receiver) receiver->OnNotification(kind, names);
-  }
-
-  bool Quiet() {
-    boost::lock_guard<boost::mutex> lock(mutex_);
-    return members_ == 0 && !busy_ && !holder_ && inside_ == 0;
   }
 
   void Join(const boost::shared_ptr<Framework>& framework, const boost::weak_ptr<Receiver>& receiver,
@@ -87,7 +73,7 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
     if (InsideCallback()) {
       lock.unlock();
       // Without a thread the registration stays, harmless: the route is never destroyed.
-      platform::StartModuleThread(&Route::SettleLater, this);
+      platform::StartDetachedThread(&Route::SettleLater, this);
       return;
     }
     busy_ = true;
@@ -129,7 +115,6 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
   std::uint64_t currentGeneration_ = 0;
   int members_ = 0;
   bool busy_ = false;  // a registration or removal is under way
-  int inside_ = 0;     // callbacks running in this route
   boost::shared_ptr<Framework> holder_;
 };
 
@@ -163,25 +148,5 @@ void NotificationRoutes::Leave(const std::string& target) noexcept {
 }
 
 bool NotificationRoutes::InsideCallback() noexcept { return Callbacks().Inside(); }
-
-void NotificationRoutes::ForgetQuietRoutes() noexcept {
-  try {
-    boost::lock_guard<boost::mutex> lock(mutex_);
-    for (auto route = routes_.begin(); route != routes_.end();) {
-      route = route->second->Quiet() ? routes_.erase(route) : std::next(route);
-    }
-  } catch (...) {
-  }
-}
-
-namespace {
-
-struct ForgetRoutesAtUnload {
-  ~ForgetRoutesAtUnload() {
-    if (!platform::ProcessIsEnding()) NotificationRoutes::Instance().ForgetQuietRoutes();
-  }
-} forgetRoutesAtUnload;
-
-}  // namespace
 
 }  // namespace kronel

@@ -49,11 +49,6 @@ class NotificationRoutes : private boost::noncopyable {
   // True while the current thread runs a callback of the library.
   static bool InsideCallback() noexcept;
 
-  // For unloading: frees the routes that no cache, registration or running
-  // callback uses. Where the image is freed, the library can hold none then:
-  // the notifier keeps the image loaded while the library holds it.
-  void ForgetQuietRoutes() noexcept;
-
  private:
   class Route;
 

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "json_reader.h"
-#include "platform/module_reference.h"
+#include "platform/lifetime.h"
 #include "ref_count.h"
 #include "text_convert.h"
 

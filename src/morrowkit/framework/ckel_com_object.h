@@ -5,7 +5,6 @@
 #include <utility>
 
 #include "morrowkit/interfaces.h"
-#include "platform/module_reference.h"
 
 namespace morrowkit {
 
@@ -27,9 +26,9 @@ class CKelComObjectRootEx {
 
 // Makes T a complete object the library can hold: T names its one interface
 // (T::Interface, answered for T::kInterfaceId and IUnknown alike). The count
-// starts at 0 and the object deletes itself when it returns there. While it
-// lives it keeps the module loaded, since the library may call it, or
-// release it, at any time.
+// starts at 0 and the object deletes itself when it returns there, on
+// whichever thread: the image is pinned, so the code stays for the library's
+// threads however late they let go.
 template <class T>
 class CKelComObject final : public T {
  public:
@@ -55,20 +54,13 @@ class CKelComObject final : public T {
 
   std::uint32_t Release() override {
     const std::int32_t count = this->InternalRelease();
-    if (count != 0) return static_cast<std::uint32_t>(count);
-    platform::ModuleReference module = std::move(module_);
-    delete this;
-    // The library's own thread returns through this code after the
-    // reference is gone.
-    if (!platform::ModuleHeld::OnThisThread()) module.ReleaseFromForeignThread();
-    return 0;
+    if (count == 0) delete this;
+    return static_cast<std::uint32_t>(count);
   }
 
  private:
   CKelComObject() = default;
   ~CKelComObject() override = default;
-
-  platform::ModuleReference module_ = platform::ModuleReference::Take();
 };
 
 }  // namespace morrowkit

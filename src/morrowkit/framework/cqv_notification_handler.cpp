@@ -6,7 +6,6 @@
 #include "morrowkit/framework/enumerators.h"
 #include "morrowkit/framework/framework_notification_handler.h"
 #include "morrowkit/hresult_exception.h"
-#include "platform/module_reference.h"
 
 namespace morrowkit {
 
@@ -14,8 +13,6 @@ HRESULT CqvNotificationHandler::OnConfigurationChanged(void* context, std::uint3
                                                        IqvSysEnumString* names) {
   if (context == nullptr) return platform::kS_FALSE;
   if (names == nullptr) return platform::kE_POINTER;
-  // The library holds this object, and so the module, for the whole call.
-  platform::ModuleHeld held;
   try {
     const std::vector<std::string> collected = ReadTexts(names, nullptr);
     static_cast<FrameworkNotificationHandler*>(context)->OnNotification(kind, collected);
