@@ -18,7 +18,7 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
       generation(NotificationRoutes::Instance().NextGeneration()) {}
 
 MorrowCache::~MorrowCache() {
-  if (framework) NotificationRoutes::Instance().Leave(targetUrl);
+  if (framework) NotificationRoutes::Instance().Leave(targetUrl, std::move(framework));
 }
 
 bool MorrowCache::IsUpToDate() {

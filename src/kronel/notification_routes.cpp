@@ -2,42 +2,27 @@
 
 #include <new>
 #include <utility>
+#include <vector>
 
 #include <boost/thread/condition_variable.hpp>
 #include <boost/thread/lock_guard.hpp>
 #include <boost/thread/mutex.hpp>
 
 #include "platform/lifetime.h"
-#include "platform/thread_depth.h"
 
 namespace kronel {
-namespace {
-
-platform::ThreadDepth& Callbacks() {
-  static platform::ThreadDepth callbacks;
-  return callbacks;
-}
-
-struct CallbackScope {
-  CallbackScope() noexcept { Callbacks().Enter(); }
-  ~CallbackScope() { Callbacks().Leave(); }
-};
-
-}  // namespace
 
 class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationHandler {
  public:
   explicit Route(std::string target) : target_(std::move(target)) {}
 
   void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override {
-    CallbackScope inside;
     boost::shared_ptr<Receiver> receiver;
     {
       boost::lock_guard<boost::mutex> lock(mutex_);
       receiver = current_.lock();
     }
-    // Should this be the last share, the receiver ends here, and leaves from
-    // inside the callback.
+    // Should this be the last share, the receiver ends here, inside the callback.
     if (receiver) receiver->OnNotification(kind, names);
   }
 
@@ -65,19 +50,15 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
     Settle(lock);
   }
 
-  void Leave() noexcept {
-    boost::unique_lock<boost::mutex> lock(mutex_);
-    --members_;
-    // A call under way settles the route when it ends.
-    if (busy_ || !RemovalDue()) return;
-    if (InsideCallback()) {
-      lock.unlock();
-      // Without a thread the registration stays, harmless: the route is never destroyed.
-      platform::StartDetachedThread(&Route::SettleLater, this);
-      return;
+  void Leave(boost::shared_ptr<Framework> framework) {
+    {
+      boost::lock_guard<boost::mutex> lock(mutex_);
+      --members_;
+      if (framework) retired_.push_back(std::move(framework));
     }
-    busy_ = true;
-    Settle(lock);
+    // Without a thread, what is due waits for the next settling, harmless:
+    // the route is never destroyed.
+    platform::StartDetachedThread(&Route::SettleLater, this);
   }
 
  private:
@@ -92,15 +73,20 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
   }
 
   // Entered with busy_ set by the caller: removes the registration while no
-  // member is left, then lets the next caller in. No lock is held across a
-  // library call, which may wait for a callback that needs this route.
+  // member is left and lets go of the frameworks that members left behind,
+  // then lets the next caller in. No lock is held across a library call,
+  // which may wait for a callback that needs this route.
   void Settle(boost::unique_lock<boost::mutex>& lock) noexcept {
-    while (RemovalDue()) {
-      boost::shared_ptr<Framework> framework = std::move(holder_);
+    while (RemovalDue() || !retired_.empty()) {
+      boost::shared_ptr<Framework> removing;
+      if (RemovalDue()) removing = std::move(holder_);
+      std::vector<boost::shared_ptr<Framework>> retired;
+      retired.swap(retired_);
       lock.unlock();
-      framework->UnregisterNotifications(target_);
-      // The framework may go with this share, releasing the library's objects.
-      framework.reset();
+      if (removing) removing->UnregisterNotifications(target_);
+      // The frameworks may go with these shares, releasing the library's objects.
+      removing.reset();
+      retired.clear();
       lock.lock();
     }
     busy_ = false;
@@ -116,6 +102,7 @@ class NotificationRoutes::Route final : public morrowkit::FrameworkNotificationH
   int members_ = 0;
   bool busy_ = false;  // a registration or removal is under way
   boost::shared_ptr<Framework> holder_;
+  std::vector<boost::shared_ptr<Framework>> retired_;
 };
 
 NotificationRoutes& NotificationRoutes::Instance() {
@@ -140,13 +127,11 @@ void NotificationRoutes::Join(const std::string& target, const boost::shared_ptr
   RouteOf(target).Join(framework, receiver, generation);
 }
 
-void NotificationRoutes::Leave(const std::string& target) noexcept {
+void NotificationRoutes::Leave(const std::string& target, boost::shared_ptr<Framework> framework) noexcept {
   try {
-    RouteOf(target).Leave();
+    RouteOf(target).Leave(std::move(framework));
   } catch (...) {
   }
 }
-
-bool NotificationRoutes::InsideCallback() noexcept { return Callbacks().Inside(); }
 
 }  // namespace kronel

@@ -41,13 +41,13 @@ class NotificationRoutes : private boost::noncopyable {
   // a member even when the registration throws, and must leave.
   void Join(const std::string& target, const boost::shared_ptr<Framework>& framework,
             const boost::weak_ptr<Receiver>& receiver, std::uint64_t generation);
-  // The last member to leave has the registration removed: at once, or on a
-  // thread of its own when called from inside the library's callback, where a
-  // removal that waits for running callbacks would wait for itself.
-  void Leave(const std::string& target) noexcept;
-
-  // True while the current thread runs a callback of the library.
-  static bool InsideCallback() noexcept;
+  // The receiver leaves and hands over its framework. What that leaves to
+  // do in the library, removing the registration once no member is left and
+  // letting go of the framework, is done on a thread of the module's own:
+  // the leaving is often the host's last release, or inside the library's
+  // callback, where a removal that waits for running callbacks would wait
+  // for itself.
+  void Leave(const std::string& target, boost::shared_ptr<Framework> framework) noexcept;
 
  private:
   class Route;
