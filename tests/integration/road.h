@@ -58,8 +58,6 @@ class RoadTest : public ::testing::Test {
   // Calls until a list equal to `expected` arrives; lists on the way are
   // disposed of. Returns the results seen, each change of result once.
   static std::vector<std::int32_t> PollFor(std::uint32_t ref, const Names& expected);
-  // Waits until the refreshes the library has seen so far have ended.
-  static void WaitForRefreshes();
 };
 
 }  // namespace road

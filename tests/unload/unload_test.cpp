@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "library_profiles.h"
 #include "support/test_modules.h"
 
 namespace {
@@ -11,8 +12,6 @@ using hostbind_test::RunChild;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
-enum class LastRelease { kPlugin, kEither };
-
 hostbind_test::ChildRun RunScenario(const std::string& scenario, const std::string& profile) {
   const hostbind_test::ChildRun run = RunChild("unload_child", {scenario, profile});
   EXPECT_EQ(run.exitCode, 0) << run.output;
@@ -20,39 +19,17 @@ hostbind_test::ChildRun RunScenario(const std::string& scenario, const std::stri
   return run;
 }
 
-// The image is kept for good exactly when the library dropped the last
-// reference to the notifier on a thread of its own. Where the library may,
-// whether it does is the threads' timing: usually it does, later than the plug-in.
-void ExpectRun(const std::string& scenario, const std::string& profile, LastRelease last) {
-  SCOPED_TRACE(scenario + " under " + profile);
-  const hostbind_test::ChildRun run = RunScenario(scenario, profile);
-  const bool libraryLast = run.output.find("the library dropped the notifier last") != std::string::npos;
-  if (last == LastRelease::kPlugin) {
-    EXPECT_FALSE(libraryLast) << run.output;
+// The host frees the plug-in with a refresh inside the library, with a
+// notification under way, or with only the notifier in the library's hands:
+// the image stays, pinned, the work ends, the library lets go of everything,
+// and loading again gives that image, which starts afresh.
+TEST(Unload, FreedWithWorkInFlightUnderEveryProfile) {
+  for (const road::LibraryProfile& profile : road::LibraryProfiles()) {
+    for (const char* scenario : {"refresh", "notification", "idle"}) {
+      SCOPED_TRACE(std::string(scenario) + " under " + profile.name);
+      EXPECT_THAT(RunScenario(scenario, profile.name).output, HasSubstr("pinned"));
+    }
   }
-  EXPECT_THAT(run.output, HasSubstr(libraryLast ? "kept loaded" : "unloaded")) << run.output;
-}
-
-// The last refresh worker gives the image back as it exits, wherever the
-// host's FreeLibrary found it; a library that lets go of the notifier late,
-// from a thread of its own, leaves the image pinned instead.
-TEST(Unload, RefreshStillInsideTheLibrary) {
-  for (const char* profile : {"default", "per-framework", "inline"}) {
-    ExpectRun("refresh", profile, LastRelease::kPlugin);
-  }
-  ExpectRun("refresh", "adverse", LastRelease::kEither);
-}
-
-// A removal that waits lets the callback end first, and the image goes; one
-// that does not leaves the library's thread to drop the last reference, and
-// the image stays for good rather than be freed under that thread's feet.
-TEST(Unload, NotificationUnderWay) {
-  ExpectRun("notification", "default", LastRelease::kPlugin);
-  ExpectRun("notification", "no-wait", LastRelease::kEither);
-}
-
-TEST(Unload, LibraryReleasesTheNotifierLate) {
-  ExpectRun("late-release", "late-release", LastRelease::kEither);
 }
 
 // Neither the worker in the library nor the library's threads hold up the end.
