@@ -31,11 +31,13 @@ class BareAnswer {
 
   bool Ready() const { return targetURL_ != nullptr; }
 
-  void Once() {
+  void Once() { Once(appRef_); }
+  // For a reference whose URL is kTarget too; threads may share one answer.
+  void Once(std::uint32_t appRef) {
     boost::lock_guard<boost::mutex> lock(mutex_);
-    Keep(refs_.insert(appRef_));
+    Keep(refs_.insert(appRef));
     hostbind::LStrHandle url = nullptr;
-    Keep(targetURL_(appRef_, &url));
+    Keep(targetURL_(appRef, &url));
     const std::string key(reinterpret_cast<const char*>((*url)->str), static_cast<std::size_t>((*url)->cnt));
     Keep(map_.find(key));
   }

@@ -129,30 +129,37 @@ void Unchanged(Table& table) {
   }
 }
 
+// Each call beside the bare work of an answer on the same thread.
 void Latency(Table& table) {
   const Run* run = table.Find("BM_LatencyWhileRefreshIsHeld", "GetIOControlNames latency");
   if (run == nullptr) return;
   const double max = Table::Counter(*run, "max_us");
-  const double delay = Table::Counter(*run, "delay_ms") * 1e3;
-  const double calls = Table::Counter(*run, "calls");
+  const double bareMax = Table::Counter(*run, "bare_max_us");
   const double failed = Table::Counter(*run, "failed");
-  const std::string what = "GetIOControlNames latency, refresh held " + Format("%.0f ms", delay / 1e3) +
-                           ", 4 threads, " + Format("%.0f", calls) + " calls: max";
-  table.Add({what, Time(max * 1e3), Time(delay * 1e3) + " library delay", Times(delay / max) + " below",
-             "< 1 ms, >= 500x below", table.Met(max < 1000 && delay / max >= 500 && failed == 0)});
+  const double lists = Table::Counter(*run, "lists"), due = Table::Counter(*run, "lists_due");
+  const std::string what = "GetIOControlNames latency, refresh held " +
+                           Format("%.0f ms", Table::Counter(*run, "delay_ms")) + ", 4 threads, a call each " +
+                           Format("%.0f us", Table::Counter(*run, "pause_us")) + ", " +
+                           Format("%.0f", Table::Counter(*run, "calls")) + " calls: max";
+  table.Add({what, Time(max * 1e3), Time(bareMax * 1e3) + " bare work's max, same threads",
+             bareMax > 0 ? Times(max / bareMax) : "", "< 1 ms, <= 2x",
+             table.Met(max < 1000 && max <= 2 * bareMax && failed == 0)});
   table.Add({"  p50 / p99 / p99.9",
              Format("%.1f", Table::Counter(*run, "p50_us")) + " / " + Format("%.1f", Table::Counter(*run, "p99_us")) +
                  " / " + Format("%.1f us", Table::Counter(*run, "p999_us")),
-             "", "", "(reported)", "-"});
+             Format("%.1f", Table::Counter(*run, "bare_p50_us")) + " / " +
+                 Format("%.1f", Table::Counter(*run, "bare_p99_us")) + " / " +
+                 Format("%.1f us", Table::Counter(*run, "bare_p999_us")),
+             "", "(reported)", "-"});
   table.Add({"  slowest answer 0 / 1 / 2 (2 may start the worker)",
              Format("%.1f", Table::Counter(*run, "max_written_us")) + " / " +
                  Format("%.1f", Table::Counter(*run, "max_unchanged_us")) + " / " +
                  Format("%.1f us", Table::Counter(*run, "max_pending_us")),
              "", "", "(reported)", "-"});
-  table.Add({"  lists delivered / refreshes / failed calls",
-             Format("%.0f", Table::Counter(*run, "lists")) + " / " + Format("%.0f", Table::Counter(*run, "refreshes")) +
-                 " / " + Format("%.0f", failed),
-             "", "", "no failed call", failed == 0 ? "-" : "NO"});
+  table.Add({"  lists delivered / refreshes / failed calls, in " + Format("%.1f s", Table::Counter(*run, "seconds")),
+             Format("%.0f", lists) + " / " + Format("%.0f", Table::Counter(*run, "refreshes")) + " / " +
+                 Format("%.0f", failed),
+             "", "", Format("%.0f lists, no failed call", due), failed == 0 && lists >= due ? "-" : "NO"});
 }
 
 void Binder(Table& table, const char* host, const std::string& bound_key, const std::string& direct_key) {

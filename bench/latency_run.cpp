@@ -3,31 +3,64 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <chrono>
 #include <thread>
 
+#include "bare_answer.h"
 #include "kelsim.h"
+#include "pause.h"
 #include "platform/module.h"
 #include "support.h"
 #include "ztrtsim.h"
 
 namespace kronel_bench {
+namespace {
 
-double LatencyFigures::At(double fraction) const {
-  if (latencies.empty()) return 0;
-  return latencies[std::min(latencies.size() - 1, static_cast<std::size_t>(fraction * latencies.size()))];
+double Quantile(const std::vector<double>& values, double fraction) {
+  if (values.empty()) return 0;
+  return values[std::min(values.size() - 1, static_cast<std::size_t>(fraction * values.size()))];
 }
 
-LatencyFigures RunLatency(std::size_t calls, std::uint32_t delayMs) {
+// Notes how long the work took, and when, should it be slow.
+template <class Work>
+double Timed(std::vector<double>& latencies, std::vector<Span>& slow, Work work) {
+  Span span;
+  span.begin = Now();
+  work();
+  span.end = Now();
+  const double us = span.Microseconds();
+  latencies.push_back(us);
+  if (us >= kSlowCallUs) slow.push_back(span);
+  return us;
+}
+
+template <class T>
+std::vector<T> Gathered(const std::vector<std::vector<T>>& perThread) {
+  std::vector<T> all;
+  for (const auto& mine : perThread) all.insert(all.end(), mine.begin(), mine.end());
+  return all;
+}
+
+std::vector<double> Sorted(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values;
+}
+
+}  // namespace
+
+double LatencyFigures::At(double fraction) const { return Quantile(latencies, fraction); }
+double LatencyFigures::BareAt(double fraction) const { return Quantile(bare, fraction); }
+
+LatencyFigures RunLatency(std::uint64_t lists, std::uint32_t delayMs, std::chrono::seconds patience) {
   LatencyFigures figures;
-  const auto pause = std::chrono::microseconds(100);
   if (!SetUpTarget(kLatencyThreads, figures.error)) return figures;
   const Plugin& plugin = Plugin::Instance();
   plugin.SetZTRTModule(platform::GetModuleHandleA("ztrt.dll"));
+  BareAnswer bare(kLatencyThreads + 1);
+  if (!bare.Ready()) figures.error = "no TargetURL in the engine";
 
   // The first refresh registers for notifications; only then is the library slowed.
-  if (!PollUntilWritten(1)) {
-    figures.error = "no list arrived";
+  if (figures.error.empty() && !PollUntilWritten(1)) figures.error = "no list arrived";
+  if (!figures.error.empty()) {
     TearDownTarget(kLatencyThreads);
     return figures;
   }
@@ -46,42 +79,58 @@ LatencyFigures RunLatency(std::size_t calls, std::uint32_t delayMs) {
     }
   });
   std::atomic<std::uint64_t> written{0}, pending{0}, failed{0};
-  std::vector<std::vector<double>> perThread(kLatencyThreads);
+  std::vector<std::vector<double>> perThread(kLatencyThreads), barePerThread(kLatencyThreads);
+  std::vector<std::vector<Span>> slowPerThread(kLatencyThreads), bareSlowPerThread(kLatencyThreads);
   std::vector<std::array<double, 3>> slowest(kLatencyThreads, {0, 0, 0});
   std::vector<std::thread> callers;
+  figures.run.begin = Now();
   for (std::uint32_t t = 0; t < kLatencyThreads; ++t) {
     callers.emplace_back([&, t] {
+      const std::uint32_t appRef = t + 1;
       std::vector<double>& mine = perThread[t];
-      mine.reserve(calls / kLatencyThreads);
-      for (std::size_t i = 0; i < calls / kLatencyThreads; ++i) {
+      std::vector<double>& bareMine = barePerThread[t];
+      mine.reserve(1 << 16);
+      bareMine.reserve(1 << 16);
+      auto answer = [&] {
         hostbind::UHandle slot = nullptr;
-        const auto start = std::chrono::steady_clock::now();
-        const std::int32_t result = plugin.GetIOControlNames(t + 1, &slot);
-        const auto end = std::chrono::steady_clock::now();
-        const double us = std::chrono::duration<double, std::micro>(end - start).count();
-        mine.push_back(us);
+        std::int32_t result = -1;
+        const double us =
+            Timed(mine, slowPerThread[t], [&] { result = plugin.GetIOControlNames(appRef, &slot); });
         if (result >= 0 && result <= 2) slowest[t][result] = std::max(slowest[t][result], us);
         if (slot != nullptr) ztrtsimDisposeNameList(slot);
-        if (result == 0)
-          ++written;
-        else if (result == 2)
+        if (result == 0) {
+          if (++written >= lists) stop = true;
+        } else if (result == 2) {
           ++pending;
-        else if (result != 1)
+        } else if (result != 1) {
           ++failed;
-        std::this_thread::sleep_for(pause);
+        }
+      };
+      // Turn about, so that neither is always the one right after the pause.
+      for (std::size_t i = 0; !stop.load(); ++i) {
+        if (i % 2 == 0) answer();
+        Timed(bareMine, bareSlowPerThread[t], [&] { bare.Once(appRef); });
+        if (i % 2 != 0) answer();
+        Pause(kLatencyPause);
       }
     });
   }
-  for (std::thread& caller : callers) caller.join();
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  while (!stop.load() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
   stop = true;
+  for (std::thread& caller : callers) caller.join();
+  figures.run.end = Now();
   changes.join();
   kelsimSetLatency("FindHardware", 0, error, sizeof error);
   figures.refreshes = kelsimCallCount("FindHardware") - findsBefore;
   TearDownTarget(kLatencyThreads);
 
-  for (const auto& mine : perThread)
-    figures.latencies.insert(figures.latencies.end(), mine.begin(), mine.end());
-  std::sort(figures.latencies.begin(), figures.latencies.end());
+  figures.latencies = Sorted(Gathered(perThread));
+  figures.bare = Sorted(Gathered(barePerThread));
+  figures.slow = Gathered(slowPerThread);
+  figures.bareSlow = Gathered(bareSlowPerThread);
   for (const auto& mine : slowest) {
     for (int answer = 0; answer < 3; ++answer) {
       figures.slowestByAnswer[answer] = std::max(figures.slowestByAnswer[answer], mine[answer]);

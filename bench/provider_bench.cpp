@@ -3,6 +3,7 @@
 // each refresh is held inside the library and notifications keep coming.
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <string>
 
 #include "bare_answer.h"
@@ -58,27 +59,34 @@ void BM_UnchangedBare(benchmark::State& state) {
 BENCHMARK(BM_UnchangedBare);
 
 void BM_LatencyWhileRefreshIsHeld(benchmark::State& state) {
-  const std::size_t calls = Smoke() ? 2000 : 100000;
+  const std::uint64_t lists = Smoke() ? 2 : 10;
   const std::uint32_t delay = Smoke() ? 20 : 500;
   LatencyFigures figures;
-  for (auto _ : state) figures = RunLatency(calls, delay);
+  for (auto _ : state) figures = RunLatency(lists, delay, std::chrono::seconds(Smoke() ? 10 : 30));
   if (!figures.error.empty()) {
     state.SkipWithError(figures.error.c_str());
     return;
   }
   state.counters["calls"] = static_cast<double>(figures.latencies.size());
+  state.counters["pause_us"] = static_cast<double>(kLatencyPause.count());
   state.counters["p50_us"] = figures.At(0.50);
   state.counters["p99_us"] = figures.At(0.99);
   state.counters["p999_us"] = figures.At(0.999);
   state.counters["max_us"] = figures.At(1.0);
+  state.counters["bare_p50_us"] = figures.BareAt(0.50);
+  state.counters["bare_p99_us"] = figures.BareAt(0.99);
+  state.counters["bare_p999_us"] = figures.BareAt(0.999);
+  state.counters["bare_max_us"] = figures.BareAt(1.0);
   state.counters["max_written_us"] = figures.slowestByAnswer[0];
   state.counters["max_unchanged_us"] = figures.slowestByAnswer[1];
   state.counters["max_pending_us"] = figures.slowestByAnswer[2];
   state.counters["delay_ms"] = delay;
+  state.counters["lists_due"] = static_cast<double>(lists);
   state.counters["lists"] = static_cast<double>(figures.written);
   state.counters["pending"] = static_cast<double>(figures.pending);
   state.counters["failed"] = static_cast<double>(figures.failed);
   state.counters["refreshes"] = static_cast<double>(figures.refreshes);
+  state.counters["seconds"] = figures.run.Microseconds() / 1e6;
 }
 BENCHMARK(BM_LatencyWhileRefreshIsHeld)->Iterations(1)->Repetitions(1)->Unit(benchmark::kMillisecond);
 

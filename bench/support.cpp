@@ -102,16 +102,36 @@ void TearDownTarget(std::uint32_t refs) {
 }
 
 bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience) {
+  const auto deadline = std::chrono::steady_clock::now() + patience;
+  auto left = [&] {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  };
+  std::int32_t answer = -1;
+  auto call = [&] {
+    hostbind::UHandle slot = nullptr;
+    answer = Plugin::Instance().GetIOControlNames(appRef, &slot);
+    const std::int32_t count = slot != nullptr ? ztrtsimListCount(slot) : 0;
+    if (slot != nullptr) ztrtsimDisposeNameList(slot);
+    return count;
+  };
+  // A call made while the first refresh runs delivers the empty list it starts with.
+  if (!WaitFor([&] { return call() > 2 && answer == 0; }, left())) return false;
+  // A request made while that refresh was starting may have asked for another;
+  // settled once the answer stays "unchanged" with no query begun meanwhile.
+  std::uint64_t queries = kelsimCallCount("FindHardware");
+  auto quietSince = std::chrono::steady_clock::now();
   return WaitFor(
       [&] {
-        hostbind::UHandle slot = nullptr;
-        const std::int32_t result = Plugin::Instance().GetIOControlNames(appRef, &slot);
-        // A call made while the first refresh runs delivers the empty list it starts with.
-        const bool names = result == 0 && ztrtsimListCount(slot) > 2;
-        if (slot != nullptr) ztrtsimDisposeNameList(slot);
-        return names;
+        call();
+        const std::uint64_t now = kelsimCallCount("FindHardware");
+        if (answer != 1 || now != queries) {
+          queries = now;
+          quietSince = std::chrono::steady_clock::now();
+          return false;
+        }
+        return std::chrono::steady_clock::now() - quietSince >= std::chrono::milliseconds(50);
       },
-      patience);
+      left());
 }
 
 }  // namespace kronel_bench

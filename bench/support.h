@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "hostbind/host_types.h"
+#include "pause.h"
 #include "platform/module.h"
 
 namespace kronel_bench {
@@ -54,8 +55,21 @@ bool SetUpTarget(std::uint32_t refs, std::string& error);
 void TearDownTarget(std::uint32_t refs);
 
 // Calls until the plug-in has delivered a list with names for the reference
-// (disposing of it); false when none came within the time.
+// (disposing of it) and has then answered "unchanged" for 50 ms with no
+// refresh begun; false when that did not come within the time.
 bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience = std::chrono::seconds(20));
+
+// A stretch of time on the steady clock, in nanoseconds.
+struct Span {
+  std::int64_t begin = 0, end = 0;
+  double Microseconds() const { return static_cast<double>(end - begin) / 1e3; }
+  bool Overlaps(const Span& other) const { return begin <= other.end && other.begin <= end; }
+};
+
+inline std::int64_t Now() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
 
 // Keeps the compiler from dropping a result nobody reads.
 template <class T>
@@ -68,7 +82,7 @@ bool WaitFor(Condition condition, std::chrono::milliseconds patience = std::chro
   const auto deadline = std::chrono::steady_clock::now() + patience;
   while (!condition()) {
     if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(50));
+    Pause(std::chrono::microseconds(50));
   }
   return true;
 }
