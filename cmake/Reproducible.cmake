@@ -1,8 +1,24 @@
 # Builds of one commit give the same bytes wherever the tree and the build
 # folder lie: no time stamps, no absolute paths in the objects.
 option(KRONEL_REPRODUCIBLE "Keep time stamps and build paths out of the binaries" OFF)
+# clang for Windows writes CodeView and lld a PDB (cmake/clang-mingw-w64.cmake).
+if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  set(KRONEL_CODEVIEW ON)
+else()
+  set(KRONEL_CODEVIEW OFF)
+endif()
 
-if(KRONEL_REPRODUCIBLE)
+if(KRONEL_REPRODUCIBLE AND KRONEL_CODEVIEW)
+  # The command lines that clang and lld record in the PDB name the tree and
+  # the build folder: every compile and link sees them as relative paths.
+  foreach(lang C CXX)
+    set(CMAKE_${lang}_COMPILER_LAUNCHER ${CMAKE_CURRENT_LIST_DIR}/relative-paths ${PROJECT_SOURCE_DIR})
+    set(CMAKE_${lang}_LINKER_LAUNCHER ${CMAKE_CURRENT_LIST_DIR}/relative-paths ${PROJECT_SOURCE_DIR})
+  endforeach()
+  add_compile_options(-ffile-compilation-dir=. -ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+  # /Brepro: the PE time stamp and the PDB's GUID are hashes of the content.
+  add_link_options(-Wl,-Xlink=-Brepro -Wl,-Xlink=-pdbsourcepath:.)
+elseif(KRONEL_REPRODUCIBLE)
   # Sources relative to the tree; the build folder, which may lie inside the
   # tree, maps last so that it wins.
   add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/= -ffile-prefix-map=${PROJECT_BINARY_DIR}=.)
