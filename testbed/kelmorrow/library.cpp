@@ -104,7 +104,10 @@ std::pair<std::vector<RecordPtr>, std::vector<platform::WideString>> Library::Ch
   std::vector<RecordPtr> records = found == targets.end() ? std::vector<RecordPtr>() : found->second.records;
   NameList names;
   if (change.kind == morrowkit::kChangeRecordsRemoved) {
-    for (const auto& [name, position] : change.removals) {
+    for (const auto& removal : change.removals) {
+      // Not a structured binding: C++17 lets no lambda capture one (clang holds to that).
+      const auto& name = removal.first;
+      const auto& position = removal.second;
       auto named = [&](const RecordPtr& record) {
         const platform::WideString* resource = record->StringAt(kTagResourceName);
         return resource != nullptr && *resource == name;

@@ -25,7 +25,12 @@ const char kAddDev3[] = R"({"add": [{"status": 1, "modelCode": "0x7066", "resour
 // Lets the loader lock go when a call has not returned within 20 s.
 class Watchdog {
  public:
-  explicit Watchdog(test_support::LoaderLockHolder& holder) : thread_([this, &holder] { Run(holder); }) {}
+  explicit Watchdog(test_support::LoaderLockHolder& holder) : thread_([this, &holder] { Run(holder); }) {
+    // The C runtime's first timed wait in a process looks a function up, under
+    // the loader lock: made here, before any lock is held, not in Run.
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, std::chrono::milliseconds(1), [] { return false; });
+  }
   ~Watchdog() {
     {
       std::lock_guard<std::mutex> lock(mutex_);
