@@ -1,6 +1,6 @@
 """Reads what the release checks need from a built module, PE or ELF, without
-any tool of the toolchain: section names and contents, the imported DLLs and
-the version resource."""
+any tool of the toolchain: section names and contents, the imported DLLs, the
+exports, the CodeView record that names the PDB, and the version resource."""
 import struct
 
 
@@ -51,12 +51,14 @@ class Image:
         if self.data[pe_offset:pe_offset + 4] != b"PE\0\0":
             raise FormatError("no PE signature")
         coff = pe_offset + 4
-        (_, count, _, symbols, symbol_count, optional_size, _) = self._unpack(
+        (_, count, self.time_stamp, symbols, symbol_count, optional_size, _) = self._unpack(
             "<HHIIIHH", coff)
         optional = coff + 20
         (magic,) = self._unpack("<H", optional)
         if magic != 0x20B:
             raise FormatError("not a PE32+ image")
+        (self.image_base,) = self._unpack("<Q", optional + 24)
+        (self.image_size,) = self._unpack("<I", optional + 56)
         (directory_count,) = self._unpack("<I", optional + 108)
         self.directories = [self._unpack("<II", optional + 112 + 8 * i) for i in range(directory_count)]
         strings = symbols + 18 * symbol_count
@@ -87,6 +89,37 @@ class Image:
             names.append(self._cstring(self._rva(name)))
             entry += 20
         return names
+
+    def exports(self):
+        """{name: RVA} of the export table; an alias shares its target's RVA."""
+        self._need_pe()
+        rva, size = self.directories[0] if self.directories else (0, 0)
+        if not size:
+            return {}
+        directory = self._rva(rva)
+        _, _, names, functions, name_table, ordinal_table = self._unpack("<IIIIII", directory + 16)
+        found = {}
+        for i in range(names):
+            (name,) = self._unpack("<I", self._rva(name_table) + 4 * i)
+            (ordinal,) = self._unpack("<H", self._rva(ordinal_table) + 2 * i)
+            if ordinal >= functions:
+                raise FormatError(f"export {i} names function {ordinal} of {functions}")
+            (address,) = self._unpack("<I", self._rva(functions) + 4 * ordinal)
+            found[self._cstring(self._rva(name))] = address
+        return found
+
+    def codeview(self):
+        """The PDB the image names in its debug directory: (GUID bytes, age, name)."""
+        self._need_pe()
+        rva, size = self.directories[6] if len(self.directories) > 6 else (0, 0)
+        entry = self._rva(rva) if size else 0
+        for _ in range(size // 28):
+            kind, _, _, offset = self._unpack("<IIII", entry + 12)
+            entry += 28
+            if kind == 2 and self.data[offset:offset + 4] == b"RSDS":  # IMAGE_DEBUG_TYPE_CODEVIEW
+                (age,) = self._unpack("<I", offset + 20)
+                return self.data[offset + 4:offset + 20], age, self._cstring(offset + 24, "utf-8")
+        raise FormatError("no CodeView record in the debug directory")
 
     def version_resource(self):
         """The first RT_VERSION resource: (fixed file info, {key: value} of StringFileInfo)."""
