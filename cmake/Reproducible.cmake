@@ -1,6 +1,17 @@
 # Builds of one commit give the same bytes wherever the tree and the build
 # folder lie: no time stamps, no absolute paths in the objects.
 option(KRONEL_REPRODUCIBLE "Keep time stamps and build paths out of the binaries" OFF)
+# A build folder keeps the compilers it was first configured with, whatever
+# toolchain its preset names now.
+if(CMAKE_TOOLCHAIN_FILE)
+  get_filename_component(asked "${CMAKE_TOOLCHAIN_FILE}" REALPATH)
+  get_filename_component(used "${KRONEL_TOOLCHAIN_FILE}" REALPATH)
+  if(NOT asked STREQUAL used)
+    message(FATAL_ERROR "${PROJECT_BINARY_DIR} was configured with another toolchain than "
+                        "${CMAKE_TOOLCHAIN_FILE}: delete that folder and configure again")
+  endif()
+endif()
+
 # clang for Windows writes CodeView and lld a PDB (cmake/clang-mingw-w64.cmake).
 if(WIN32 AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   set(KRONEL_CODEVIEW ON)
