@@ -45,6 +45,7 @@ set(link_flags "-fuse-ld=lld -B${gcc_dir} -L${gcc_dir} -pthread")
 foreach(kind EXE SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "${link_flags}")
 endforeach()
+set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/clang-mingw-w64-rules.cmake)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
