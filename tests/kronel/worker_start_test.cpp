@@ -20,9 +20,9 @@
 namespace kronel_test {
 namespace {
 
+#ifdef KRONEL_CAN_LIMIT_ADDRESS_SPACE
 const char kOneDevice[] = R"([{"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"}])";
 
-#ifdef KRONEL_CAN_LIMIT_ADDRESS_SPACE
 std::size_t AddressSpaceInUse() {
   std::ifstream status("/proc/self/status");
   std::string field;
