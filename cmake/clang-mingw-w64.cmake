@@ -2,9 +2,7 @@
 # run-times of MinGW-w64's posix thread variant: the same libraries that the
 # GCC toolchain (mingw-w64.cmake) links. cmake/Package.cmake gives the
 # plug-in CodeView and a PDB.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(triple x86_64-w64-mingw32)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-target.cmake)
 
 # The GCC run-time folder (libstdc++, libgcc, crtbegin.o) and its headers:
 # clang cannot tell 12-posix from 12-win32 by itself.
@@ -46,12 +44,3 @@ foreach(kind EXE SHARED MODULE)
   set(CMAKE_${kind}_LINKER_FLAGS_INIT "${link_flags}")
 endforeach()
 set(CMAKE_USER_MAKE_RULES_OVERRIDE ${CMAKE_CURRENT_LIST_DIR}/clang-mingw-w64-rules.cmake)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${triple})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Which toolchain a build folder was first configured with (cmake/Reproducible.cmake).
-set(KRONEL_TOOLCHAIN_FILE "${CMAKE_CURRENT_LIST_FILE}")
