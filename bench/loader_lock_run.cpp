@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 
@@ -35,70 +34,10 @@ double CreateThreadMicroseconds() {
   return span.Microseconds();
 }
 
-// Lets the loader lock go when the measured calls have not returned within
-// 10 s: a call that waits for that lock makes its round fail instead of
-// hanging the run. Plain events and waits: the C++ runtime's first timed wait
-// on a thread looks a function up, under the loader lock, while it holds the
-// waiter's mutex.
-class Watchdog {
- public:
-  explicit Watchdog(test_support::LoaderLockHolder& holder)
-      : holder_(holder),
-        armed_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-        disarmed_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-        idle_(::CreateEventW(nullptr, FALSE, FALSE, nullptr)),
-        thread_(::CreateThread(nullptr, 0, &Watchdog::Run, this, 0, nullptr)) {
-    // Running before any lock is held: a thread that starts meanwhile waits for it.
-    if (thread_ != nullptr) ::WaitForSingleObject(idle_, INFINITE);
-  }
-  ~Watchdog() {
-    stop_ = true;
-    ::SetEvent(armed_);
-    if (thread_ != nullptr) {
-      ::WaitForSingleObject(thread_, INFINITE);
-      ::CloseHandle(thread_);
-    }
-    for (HANDLE event : {armed_, disarmed_, idle_}) ::CloseHandle(event);
-  }
-  bool Ready() const { return thread_ != nullptr; }
-
-  void Arm() {
-    fired_ = false;
-    ::SetEvent(armed_);
-  }
-  // True when it had to let the lock go.
-  bool Disarm() {
-    ::SetEvent(disarmed_);
-    ::WaitForSingleObject(idle_, INFINITE);
-    return fired_;
-  }
-
- private:
-  static DWORD WINAPI Run(void* self) {
-    Watchdog& watchdog = *static_cast<Watchdog*>(self);
-    ::SetEvent(watchdog.idle_);
-    for (;;) {
-      ::WaitForSingleObject(watchdog.armed_, INFINITE);
-      if (watchdog.stop_) return 0;
-      if (::WaitForSingleObject(watchdog.disarmed_, 10000) == WAIT_TIMEOUT) {
-        watchdog.fired_ = true;
-        watchdog.holder_.Release();
-        ::WaitForSingleObject(watchdog.disarmed_, INFINITE);
-      }
-      ::SetEvent(watchdog.idle_);
-    }
-  }
-
-  test_support::LoaderLockHolder& holder_;
-  HANDLE armed_, disarmed_, idle_;
-  std::atomic<bool> fired_{false}, stop_{false};
-  HANDLE thread_;
-};
-
 // One round's pair: the baseline and the call, in turns first, while the
 // lock is held. The call must have started a thread of the plug-in's.
 template <class Call>
-bool MeasureHeld(test_support::LoaderLockHolder& holder, Watchdog& watchdog, int round, Call call,
+bool MeasureHeld(test_support::LoaderLockHolder& holder, int round, Call call,
                  HeldFigures& figures) {
   if (!holder.Hold()) {
     holder.Finish();
@@ -107,14 +46,14 @@ bool MeasureHeld(test_support::LoaderLockHolder& holder, Watchdog& watchdog, int
   }
   TakeThreadStarts();
   double baseline = 0;
-  watchdog.Arm();
+  holder.Arm();
   if (round % 2 == 0) baseline = CreateThreadMicroseconds();
   Span span;
   span.begin = Now();
   call();
   span.end = Now();
   if (round % 2 != 0) baseline = CreateThreadMicroseconds();
-  const bool waited = watchdog.Disarm();
+  const bool waited = !holder.Disarm();
   holder.Finish();
   const std::vector<Span> starts = TakeThreadStarts();
   const bool started = !ThreadStartsTimed() || std::any_of(starts.begin(), starts.end(), [&](const Span& start) {
@@ -150,7 +89,7 @@ bool Started(std::uint32_t refs, HeldFigures& figures) {
 }
 
 // True when the round was measured with the worker still inside the library.
-bool LastReleaseRound(test_support::LoaderLockHolder& holder, Watchdog& watchdog, int round,
+bool LastReleaseRound(test_support::LoaderLockHolder& holder, int round,
                       const std::string& description, HeldFigures& figures) {
   const Plugin& plugin = Plugin::Instance();
   if (!LoadDescription(description, figures.error)) return false;
@@ -174,7 +113,7 @@ bool LastReleaseRound(test_support::LoaderLockHolder& holder, Watchdog& watchdog
     const std::int64_t inLibrary = Now();
     plugin.ReleasingAppRef(kFarRef);
     std::int64_t released = 0;
-    if (MeasureHeld(holder, watchdog, round, [&] {
+    if (MeasureHeld(holder, round, [&] {
           plugin.ReleasingAppRef(kAppRef);
           released = Now();
         }, figures)) {
@@ -195,8 +134,6 @@ bool LastReleaseRound(test_support::LoaderLockHolder& holder, Watchdog& watchdog
 HeldFigures RefreshStartWhileHeld(int rounds) {
   HeldFigures figures;
   test_support::LoaderLockHolder holder;
-  Watchdog watchdog(holder);
-  if (!watchdog.Ready()) figures.error = "no watchdog thread";
   const Plugin& plugin = Plugin::Instance();
   for (int round = 0; round < rounds && figures.error.empty(); ++round) {
     if (!Started(1, figures)) break;
@@ -204,7 +141,7 @@ HeldFigures RefreshStartWhileHeld(int rounds) {
       figures.error = "no list arrived";
     } else {
       std::int32_t answer = -1;
-      if (MeasureHeld(holder, watchdog, round, [&] {
+      if (MeasureHeld(holder, round, [&] {
             hostbind::UHandle slot = nullptr;
             answer = plugin.GetIOControlNames(kAppRef, &slot, 1);
           }, figures) && answer != 2) {
@@ -220,15 +157,13 @@ HeldFigures RefreshStartWhileHeld(int rounds) {
 HeldFigures LastReleaseWhileHeld(int rounds) {
   HeldFigures figures;
   test_support::LoaderLockHolder holder;
-  Watchdog watchdog(holder);
-  if (!watchdog.Ready()) figures.error = "no watchdog thread";
   const std::string description = R"({"targets": {")" + std::string(kTarget) + R"(": {"records": [)" +
                                   MixedRecords(20) + R"(]}, ")" + kFarTarget + R"(": {"records": [)" +
                                   MixedRecords(10) + "]}}}";
   // A round whose worker may have left the library before the release is made again.
   for (int round = 0, tries = 0; round < rounds && figures.error.empty() && tries < 2 * rounds; ++tries) {
     if (!Started(kFarRef, figures)) break;
-    const bool inFlight = LastReleaseRound(holder, watchdog, round, description, figures);
+    const bool inFlight = LastReleaseRound(holder, round, description, figures);
     TearDownTarget(kFarRef);
     Settle(figures);
     if (inFlight) ++round;

@@ -1,12 +1,9 @@
 // Each host call is made while another thread sits in a module's DllMain,
 // holding the loader lock until the test lets it go. A call that waits for
-// that lock returns only when the watchdog lets it go, 20 s later, and fails.
-#include <chrono>
-#include <condition_variable>
+// that lock returns only when the holder's watchdog lets it go, 20 s later,
+// and fails.
 #include <cstdint>
-#include <mutex>
 #include <string>
-#include <thread>
 
 #include "kelsim.h"
 #include "loader_lock_holder.h"
@@ -21,62 +18,6 @@ const char kTwoTargets[] = R"({"targets": {
   "rt-far": {"records": [{"status": 1, "modelCode": "0x7065", "resourceName": "Far1"}]}}})";
 const char kAddDev2[] = R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})";
 const char kAddDev3[] = R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev3"}]})";
-
-// Lets the loader lock go when a call has not returned within 20 s.
-class Watchdog {
- public:
-  explicit Watchdog(test_support::LoaderLockHolder& holder) : thread_([this, &holder] { Run(holder); }) {
-    // The C runtime's first timed wait in a process looks a function up, under
-    // the loader lock: made here, before any lock is held, not in Run.
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, std::chrono::milliseconds(1), [] { return false; });
-  }
-  ~Watchdog() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    changed_.notify_all();
-    thread_.join();
-  }
-
-  // True when the call returned with the lock still held.
-  template <class Call>
-  bool ReturnsWhileHeld(Call call) {
-    Arm(true);
-    call();
-    Arm(false);
-    std::lock_guard<std::mutex> lock(mutex_);
-    return !fired_;
-  }
-
- private:
-  void Arm(bool armed) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      armed_ = armed;
-    }
-    changed_.notify_all();
-  }
-
-  void Run(test_support::LoaderLockHolder& holder) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!stop_) {
-      changed_.wait(lock, [this] { return stop_ || armed_; });
-      if (stop_) return;
-      if (!changed_.wait_for(lock, std::chrono::seconds(20), [this] { return stop_ || !armed_; })) {
-        fired_ = true;
-        holder.Release();
-        changed_.wait(lock, [this] { return stop_ || !armed_; });
-      }
-    }
-  }
-
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  bool armed_ = false, fired_ = false, stop_ = false;
-  std::thread thread_;
-};
 
 class LoaderLockTest : public RoadTest {
  protected:
@@ -97,11 +38,10 @@ class LoaderLockTest : public RoadTest {
 
   template <class Call>
   void ExpectReturnsWhileHeld(const char* what, Call call) {
-    EXPECT_TRUE(watchdog_.ReturnsWhileHeld(call)) << what << " waited for the loader lock";
+    EXPECT_TRUE(holder_.ReturnsWhileHeld(call)) << what << " waited for the loader lock";
   }
 
   test_support::LoaderLockHolder holder_;
-  Watchdog watchdog_{holder_};
 };
 
 // A new cache and its worker, and a worker for a forced refresh; the setters too.

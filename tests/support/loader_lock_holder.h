@@ -21,8 +21,23 @@ class LoaderLockHolder {
   // the next Hold runs DllMain again; false when a hold's module did not load.
   bool Finish();
 
- private:
+  // Between Arm and Disarm, a watchdog releases the lock after 20 s, so that
+  // a call that waits for it ends rather than hangs. Disarm: true while the
+  // lock is still held, false once the watchdog has let it go in this hold.
+  void Arm();
+  bool Disarm();
+
+  // The call returned with the lock still held.
+  template <class Call>
+  bool ReturnsWhileHeld(Call call) {
+    Arm();
+    call();
+    return Disarm();
+  }
+
   struct State;
+
+ private:
   std::unique_ptr<State> state_;
 };
 
