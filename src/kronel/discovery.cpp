@@ -3,7 +3,6 @@
 #include <boost/make_shared.hpp>
 
 #include "kronel/morrow_cache.h"
-#include "kronel/notification_routes.h"
 #include "kronel/property_ids.h"
 #include "morrowkit/hresult_exception.h"
 
@@ -85,7 +84,7 @@ void MorrowCache::Refresh() {
         ~Registering() { thread.store(std::thread::id()); }
       } registering{registeringThread};
       registeringThread.store(std::this_thread::get_id());
-      NotificationRoutes::Instance().Join(targetUrl, framework, weak_from_this(), generation);
+      route.Join(framework, weak_from_this(), generation);
     }
     std::set<std::string> found;
     Discover(found);

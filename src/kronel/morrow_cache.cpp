@@ -7,7 +7,7 @@
 
 #include "kronel/model_codes.h"
 #include "kronel/notification_routes.h"
-#include "platform/lifetime.h"
+#include "platform/work_pool.h"
 
 namespace kronel {
 
@@ -15,10 +15,15 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
     : targetUrl(targetUrl),
       deviceModels(std::begin(kDeviceModelCodes), std::end(kDeviceModelCodes)),
       systemModels(std::begin(kSystemModelCodes), std::end(kSystemModelCodes)),
-      generation(NotificationRoutes::Instance().NextGeneration()) {}
+      generation(NotificationRoutes::Instance().NextGeneration()),
+      route(NotificationRoutes::Instance().RouteFor(targetUrl)),
+      departure(std::make_unique<NotificationRoute::Departure>()) {}
 
 MorrowCache::~MorrowCache() {
-  if (framework) NotificationRoutes::Instance().Leave(targetUrl, std::move(framework));
+  // A framework is made only to join the route with it.
+  if (!framework) return;
+  departure->framework = std::move(framework);
+  route.Leave(std::move(departure));
 }
 
 bool MorrowCache::IsUpToDate() {
@@ -41,21 +46,23 @@ MorrowCache::Snapshot MorrowCache::CopySnapshot() {
   return Snapshot{std::vector<std::string>(names.begin(), names.end()), version.load()};
 }
 
-namespace {
-
-// What a worker thread owns: its share of the cache and the task. Both end
-// before the thread leaves the module's code.
-struct Worker {
+// What a worker owns: its share of the cache and the task.
+struct MorrowCache::Worker {
   boost::shared_ptr<MorrowCache> cache;
   boost::packaged_task<void()> task;
+  bool entered = false;
 
-  static void Run(void* worker) noexcept {
-    std::unique_ptr<Worker> self(static_cast<Worker*>(worker));
-    self->task();
+  static void Run(void* argument) noexcept {
+    std::unique_ptr<Worker> self(static_cast<Worker*>(argument));
+    try {
+      self->task();
+    } catch (...) {
+    }
+    // A task that failed before its body ran would leave the cache
+    // refreshing, and so never refreshing again.
+    if (!self->entered) self->cache->refreshing.exchange(0);
   }
 };
-
-}  // namespace
 
 void MorrowCache::RequestRefresh() {
   // Declared before the lock, so that the last share of this cache, should
@@ -67,7 +74,7 @@ void MorrowCache::RequestRefresh() {
     upToDate.exchange(0);
     return;
   }
-  // A cache whose last owner is letting go starts nothing.
+  // A cache whose last owner is letting go submits nothing.
   self = weak_from_this().lock();
   if (!self) return;
 
@@ -76,9 +83,14 @@ void MorrowCache::RequestRefresh() {
     // The task holds a plain pointer and the share lives beside it: the
     // future kept in lastRefresh shares the task's state, and would keep the
     // cache forever.
-    auto worker = std::make_unique<Worker>(Worker{self, boost::packaged_task<void()>([this] { Refresh(); })});
+    auto worker = std::make_unique<Worker>();
+    worker->cache = self;
+    worker->task = boost::packaged_task<void()>([this, entered = &worker->entered] {
+      *entered = true;
+      Refresh();
+    });
     boost::unique_future<void> future = worker->task.get_future();
-    if (!platform::StartDetachedThread(&Worker::Run, worker.get())) throw boost::thread_resource_error();
+    if (!platform::SubmitWork(&Worker::Run, worker.get())) throw boost::thread_resource_error();
     worker.release();
     lastRefresh = std::move(future);
   } catch (...) {

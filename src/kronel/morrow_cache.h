@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <thread>
@@ -14,14 +15,15 @@
 
 #include "morrowkit/framework/framework_handle.h"
 #include "morrowkit/framework/framework_notification_handler.h"
+#include "kronel/notification_route.h"
 #include "morrowkit/propbag/property_bag_handle.h"
 
 namespace kronel {
 
-// The names one target offers, refreshed on a worker thread of its own. Host
-// calls only read it or ask for a refresh; they never wait for the library.
-// Always made with make_shared: a running worker holds a share, so the cache
-// outlives it however early its owners let go.
+// The names one target offers, refreshed by a worker that runs as pool work.
+// Host calls only read it or ask for a refresh; they never wait for the
+// library. Always made with make_shared: a running worker holds a share, so
+// the cache outlives it however early its owners let go.
 class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
                     public boost::enable_shared_from_this<MorrowCache>,
                     private boost::noncopyable {
@@ -44,8 +46,8 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   // version it does not belong to.
   Snapshot CopySnapshot();
 
-  // Starts a worker, or marks the cache stale when one runs. Raises
-  // boost::thread_resource_error when no thread can be started.
+  // Submits a worker, or marks the cache stale when one runs. Raises
+  // boost::thread_resource_error when the pool takes no work.
   void RequestRefresh();
 
   void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override;
@@ -56,6 +58,7 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
 
  private:
   friend class MorrowCacheTestAccess;
+  struct Worker;
 
   void Refresh();
   bool IsSupportedSystem(const Record& record) const;
@@ -76,6 +79,9 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   const std::uint64_t generation;
   // The worker's thread while it registers, when a library may call at once.
   std::atomic<std::thread::id> registeringThread{};
+  NotificationRoute& route;
+  // Handed to the route when a cache that joined it goes.
+  std::unique_ptr<NotificationRoute::Departure> departure;
 };
 
 // Discovery rules over one record; absent properties read as empty.

@@ -1,17 +1,11 @@
 #pragma once
-// How long this module's code stays, and the threads that run it. The image
-// is pinned while it loads, where the loader holds its lock anyway, and stays
-// until the process ends: no thread of the module and no object the library
-// holds needs a reference on it, so no host call takes the loader lock to
-// take or give one back. (Linux: the shared object is linked not to unload.)
+// How long this module's code stays. The image is pinned while it loads,
+// where the loader holds its lock anyway, and stays until the process ends:
+// no pool work of the module and no object the library holds needs a
+// reference on it, so no host call takes the loader lock to take or give one
+// back. (Linux: the shared object is linked not to unload.)
 
 namespace platform {
-
-// Runs entry(argument) on a new detached thread, started with the system's
-// own call: a C runtime's thread start may take a reference on the module,
-// and with it the loader lock, on the calling thread. False when no thread
-// could be started; entry is not called then.
-bool StartDetachedThread(void (*entry)(void*), void* argument) noexcept;
 
 // True while the process ends on Windows: its other threads have been killed
 // by then, perhaps holding locks, so a module's teardown must take none and

@@ -14,6 +14,7 @@
 
 #include "hostbind/host_runtime.h"
 #include "kronel/morrow_cache.h"
+#include "kronel/notification_routes.h"
 #include "provider/name_list.h"
 
 namespace provider {
@@ -90,6 +91,9 @@ std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot, st
 
 void ReleasingAppRef(std::uint32_t appRef) {
   try {
+    // What the dropped caches leave to do in the library goes to the pool as
+    // one piece, after the lock: this thread pays for the caches alone.
+    kronel::NotificationRoutes::SettlingBatch settleTogether;
     boost::lock_guard<boost::mutex> lock(registryMutex);
     appRefs.erase(appRef);
     if (appRefs.empty()) targetCaches.reset();

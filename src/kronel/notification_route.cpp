@@ -1,0 +1,80 @@
+#include "kronel/notification_route.h"
+
+#include <utility>
+
+#include "kronel/notification_routes.h"
+
+namespace kronel {
+
+NotificationRoute::NotificationRoute(std::string target, NotificationRoutes& routes)
+    : target_(std::move(target)), routes_(routes) {}
+
+void NotificationRoute::OnNotification(std::uint32_t kind, const std::vector<std::string>& names) {
+  boost::shared_ptr<Receiver> receiver;
+  {
+    std::lock_guard<platform::ShortLock> lock(lock_);
+    receiver = current_.lock();
+  }
+  // Should this be the last share, the receiver ends here, inside the callback.
+  if (receiver) receiver->OnNotification(kind, names);
+}
+
+void NotificationRoute::Join(const boost::shared_ptr<Framework>& framework,
+                             const boost::weak_ptr<Receiver>& receiver, std::uint64_t generation) {
+  std::unique_lock<platform::ShortLock> lock(lock_);
+  ++members_;
+  if (generation >= currentGeneration_) {
+    current_ = receiver;
+    currentGeneration_ = generation;
+  }
+  idle_.Wait(lock, [this] { return !busy_; });
+  if (holder_) return;
+  busy_ = true;
+  lock.unlock();
+  try {
+    framework->RegisterNotifications(target_, this);
+  } catch (...) {
+    lock.lock();
+    Settle(lock);
+    throw;
+  }
+  lock.lock();
+  holder_ = framework;
+  Settle(lock);
+}
+
+void NotificationRoute::Leave(std::unique_ptr<Departure> departure) noexcept {
+  {
+    std::lock_guard<platform::ShortLock> lock(lock_);
+    --members_;
+    departure->next = departed_.release();
+    departed_ = std::move(departure);
+  }
+  routes_.MarkDue(*this);
+}
+
+void NotificationRoute::SettleIfIdle() noexcept {
+  std::unique_lock<platform::ShortLock> lock(lock_);
+  if (busy_) return;
+  busy_ = true;
+  Settle(lock);
+}
+
+void NotificationRoute::Settle(std::unique_lock<platform::ShortLock>& lock) noexcept {
+  while (RemovalDue() || departed_) {
+    boost::shared_ptr<Framework> removing;
+    if (RemovalDue()) removing = std::move(holder_);
+    std::unique_ptr<Departure> departed = std::move(departed_);
+    lock.unlock();
+    if (removing) removing->UnregisterNotifications(target_);
+    // The frameworks may go with these shares, releasing the library's objects.
+    removing.reset();
+    while (departed) departed.reset(departed->next);
+    lock.lock();
+  }
+  busy_ = false;
+  lock.unlock();
+  idle_.NotifyAll();
+}
+
+}  // namespace kronel

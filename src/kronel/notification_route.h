@@ -1,0 +1,85 @@
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <boost/noncopyable.hpp>
+#include <boost/shared_ptr.hpp>
+#include <boost/weak_ptr.hpp>
+
+#include "morrowkit/framework/framework_handle.h"
+#include "morrowkit/framework/framework_notification_handler.h"
+#include "morrowkit/propbag/property_bag_handle.h"
+#include "platform/short_lock.h"
+
+namespace kronel {
+
+class NotificationRoutes;
+
+// The one owner of a target's change registration. A route lives as long as
+// the process: it is the context the library is given, so it stays valid for
+// a callback the library is still making after a removal that did not wait.
+// It passes each change on to the newest cache of its target, and holds one
+// registration, with the framework it was made through, while any cache of
+// the target has joined it. Whether the library keys registrations by target
+// or by framework object, that one registration is the only one made, and it
+// is removed through the framework that made it once the last cache has left.
+class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, private boost::noncopyable {
+ public:
+  using Framework = morrowkit::FrameworkHandle<morrowkit::PropertyBagHandle>;
+  using Receiver = morrowkit::FrameworkNotificationHandler;
+
+  // What a member leaves behind. Made while making it may still fail, so
+  // that leaving, which happens in destructors, allocates nothing.
+  struct Departure {
+    boost::shared_ptr<Framework> framework;
+    Departure* next = nullptr;
+  };
+
+  NotificationRoute(std::string target, NotificationRoutes& routes);
+
+  void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override;
+
+  // Makes the receiver a member, and the route's receiver unless a newer one
+  // has joined; registers through `framework` when the route holds no
+  // registration. The receiver is a member even when the registration
+  // throws, and must leave.
+  void Join(const boost::shared_ptr<Framework>& framework, const boost::weak_ptr<Receiver>& receiver,
+            std::uint64_t generation);
+  // The member leaves its framework behind. What that leaves to do in the
+  // library (the removal once no member is left, the framework's release) is
+  // done as pool work: the leaving is often the host's last release, or
+  // inside the library's callback, where a removal that waits for running
+  // callbacks would wait for itself.
+  void Leave(std::unique_ptr<Departure> departure) noexcept;
+  // Does what is due unless a registration or removal is under way; whoever
+  // runs that does it on the way out.
+  void SettleIfIdle() noexcept;
+
+ private:
+  friend class NotificationRoutes;
+
+  bool RemovalDue() const { return members_ == 0 && holder_; }
+  // Entered with busy_ set by the caller. No lock is held across a library
+  // call, which may wait for a callback that needs this route.
+  void Settle(std::unique_lock<platform::ShortLock>& lock) noexcept;
+
+  const std::string target_;
+  NotificationRoutes& routes_;
+  platform::ShortLock lock_;
+  platform::ShortCondition idle_;
+  boost::weak_ptr<Receiver> current_;
+  std::uint64_t currentGeneration_ = 0;
+  int members_ = 0;
+  bool busy_ = false;  // a registration or removal is under way
+  boost::shared_ptr<Framework> holder_;
+  std::unique_ptr<Departure> departed_;  // a list, newest first
+
+  // Guarded by the routes' lock: the link in their list of due routes.
+  NotificationRoute* nextDue_ = nullptr;
+  bool due_ = false;
+};
+
+}  // namespace kronel

@@ -1,0 +1,98 @@
+#include "platform/posix_thread_pool.h"
+
+#include <pthread.h>
+
+#include <new>
+
+namespace platform {
+
+PosixThreadPool::PosixThreadPool(std::chrono::milliseconds idleRetirement) : idleRetirement_(idleRetirement) {}
+
+PosixThreadPool::~PosixThreadPool() {
+  std::unique_lock<std::mutex> lock(mutex_);
+  closing_ = true;
+  wake_.notify_all();
+  gone_.wait(lock, [this] { return alive_ == 0; });
+}
+
+bool PosixThreadPool::Submit(WorkEntry entry, void* argument) noexcept {
+  try {
+    std::lock_guard<std::mutex> lock(mutex_);
+    queue_.push_back(Item{entry, argument});
+    if (idle_ >= queue_.size()) {
+      wake_.notify_one();
+    } else if (alive_ == 0) {
+      if (!StartThread()) {
+        queue_.pop_back();
+        return false;
+      }
+      ++startedBySubmitters_;
+    }
+    // Otherwise a spare is on its way, or a busy thread comes back for it.
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+void PosixThreadPool::SetIdleRetirement(std::chrono::milliseconds idleRetirement) noexcept {
+  std::lock_guard<std::mutex> lock(mutex_);
+  idleRetirement_ = idleRetirement;
+  wake_.notify_all();
+}
+
+detail::PoolThreads PosixThreadPool::CountThreads() noexcept {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return detail::PoolThreads{started_, startedBySubmitters_, alive_};
+}
+
+bool PosixThreadPool::StartThread() noexcept {
+  pthread_attr_t attributes;
+  if (pthread_attr_init(&attributes) != 0) return false;
+  pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED);
+  pthread_t thread;
+  const int failed = pthread_create(&thread, &attributes, &PosixThreadPool::Run, this);
+  pthread_attr_destroy(&attributes);
+  if (failed != 0) return false;
+  ++alive_;
+  ++starting_;
+  ++started_;
+  return true;
+}
+
+void* PosixThreadPool::Run(void* pool) noexcept {
+  static_cast<PosixThreadPool*>(pool)->Serve();
+  return nullptr;
+}
+
+void PosixThreadPool::Serve() noexcept {
+  std::unique_lock<std::mutex> lock(mutex_);
+  --starting_;
+  for (;;) {
+    auto idleSince = std::chrono::steady_clock::now();
+    while (queue_.empty()) {
+      if (closing_ || std::chrono::steady_clock::now() - idleSince >= idleRetirement_) {
+        if (--alive_ == 0) gone_.notify_all();
+        return;
+      }
+      ++idle_;
+      wake_.wait_until(lock, idleSince + idleRetirement_);
+      --idle_;
+    }
+    const Item item = queue_.front();
+    queue_.pop_front();
+    // Without a spare, the next submission would wait for this work to end.
+    if (idle_ == 0 && starting_ == 0) StartThread();
+    lock.unlock();
+    item.entry(item.argument);
+    lock.lock();
+  }
+}
+
+PosixThreadPool& ProcessThreadPool() noexcept {
+  alignas(PosixThreadPool) static unsigned char storage[sizeof(PosixThreadPool)];
+  static PosixThreadPool* const pool = new (storage) PosixThreadPool(std::chrono::seconds(5));
+  return *pool;
+}
+
+}  // namespace platform
