@@ -1,6 +1,7 @@
-// A refresh whose worker thread cannot start. The process's address space is
-// narrowed until no thread stack fits, in a child process of its own so that
-// no thread stack from an earlier test is kept for reuse.
+// A refresh whose worker cannot start: the pool has no thread yet and cannot
+// make one, as the process's address space is narrowed until no thread stack
+// fits. In a child process of its own, so that neither a pool thread nor a
+// thread stack from an earlier test is kept for reuse.
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
