@@ -76,13 +76,20 @@ TEST_F(LoaderLockTest, RequestsAfterANotification) {
   EXPECT_EQ(DecodeList(slot), (Names{"Dev1", "Dev2"}));
   ztrtsimDisposeNameList(slot);
   ExpectReturnsWhileHeld("a change told to the library", [&] { ApplyChange("", kAddDev3); });
+  Names written;
   ExpectReturnsWhileHeld("a request after that change", [&] {
     slot = nullptr;
     EXPECT_NE(Call(1, &slot), kFailure);
-    if (slot != nullptr) ztrtsimDisposeNameList(slot);
+    if (slot != nullptr) {
+      written = DecodeList(slot);
+      ztrtsimDisposeNameList(slot);
+    }
   });
   holder_.Release();
-  PollFor(1, Names{"Dev1", "Dev2", "Dev3"});
+  // Told inline, the change may have been refreshed already by a pool thread
+  // that needed no loader lock, and its list delivered to that request.
+  const Names expected{"Dev1", "Dev2", "Dev3"};
+  if (written != expected) PollFor(1, expected);
 }
 
 // Both caches go with the host's last release: one while its worker is still
