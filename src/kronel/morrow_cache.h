@@ -13,9 +13,9 @@
 #include <boost/thread/future.hpp>
 #include <boost/thread/mutex.hpp>
 
+#include "kronel/notification_route.h"
 #include "morrowkit/framework/framework_handle.h"
 #include "morrowkit/framework/framework_notification_handler.h"
-#include "kronel/notification_route.h"
 #include "morrowkit/propbag/property_bag_handle.h"
 
 namespace kronel {
