@@ -22,10 +22,15 @@ bool PosixThreadPool::Submit(WorkEntry entry, void* argument) noexcept {
     if (idle_ >= queue_.size()) {
       wake_.notify_one();
     } else if (alive_ == 0) {
+      // Started under the lock: no other submission may count on a thread
+      // that might not come. Only a pool without threads pays for this.
       if (!StartThread()) {
         queue_.pop_back();
         return false;
       }
+      ++alive_;
+      ++starting_;
+      ++started_;
       ++startedBySubmitters_;
     }
     // Otherwise a spare is on its way, or a busy thread comes back for it.
@@ -53,11 +58,7 @@ bool PosixThreadPool::StartThread() noexcept {
   pthread_t thread;
   const int failed = pthread_create(&thread, &attributes, &PosixThreadPool::Run, this);
   pthread_attr_destroy(&attributes);
-  if (failed != 0) return false;
-  ++alive_;
-  ++starting_;
-  ++started_;
-  return true;
+  return failed == 0;
 }
 
 void* PosixThreadPool::Run(void* pool) noexcept {
@@ -82,8 +83,22 @@ void PosixThreadPool::Serve() noexcept {
     const Item item = queue_.front();
     queue_.pop_front();
     // Without a spare, the next submission would wait for this work to end.
-    if (idle_ == 0 && starting_ == 0) StartThread();
+    // Counted before it starts, so that no other thread starts one too, and
+    // started unlocked, so that submissions do not wait for it.
+    const bool spare = idle_ == 0 && starting_ == 0;
+    if (spare) {
+      ++alive_;
+      ++starting_;
+      ++started_;
+    }
     lock.unlock();
+    if (spare && !StartThread()) {
+      lock.lock();
+      --alive_;
+      --starting_;
+      --started_;
+      lock.unlock();
+    }
     item.entry(item.argument);
     lock.lock();
   }
