@@ -142,8 +142,8 @@ void Latency(Table& table) {
                            Format("%.0f us", Table::Counter(*run, "pause_us")) + ", " +
                            Format("%.0f", Table::Counter(*run, "calls")) + " calls: max";
   table.Add({what, Time(max * 1e3), Time(bareMax * 1e3) + " bare work's max, same threads",
-             bareMax > 0 ? Times(max / bareMax) : "", "< 1 ms, <= 2x",
-             table.Met(max < 1000 && max <= 2 * bareMax && failed == 0)});
+             bareMax > 0 ? Times(max / bareMax) : "", "< 1 ms, <= 3x",
+             table.Met(max < 1000 && max <= 3 * bareMax && failed == 0)});
   table.Add({"  p50 / p99 / p99.9",
              Format("%.1f", Table::Counter(*run, "p50_us")) + " / " + Format("%.1f", Table::Counter(*run, "p99_us")) +
                  " / " + Format("%.1f us", Table::Counter(*run, "p999_us")),
@@ -151,7 +151,7 @@ void Latency(Table& table) {
                  Format("%.1f", Table::Counter(*run, "bare_p99_us")) + " / " +
                  Format("%.1f us", Table::Counter(*run, "bare_p999_us")),
              "", "(reported)", "-"});
-  table.Add({"  slowest answer 0 / 1 / 2 (2 may start the worker)",
+  table.Add({"  slowest answer 0 / 1 / 2 (2 may submit a refresh)",
              Format("%.1f", Table::Counter(*run, "max_written_us")) + " / " +
                  Format("%.1f", Table::Counter(*run, "max_unchanged_us")) + " / " +
                  Format("%.1f us", Table::Counter(*run, "max_pending_us")),
@@ -244,18 +244,91 @@ void NameList(Table& table) {
   }
 }
 
+// The pool's own threads, as CountWork counts them, once idle past its
+// retirement; the process's threads beside them.
 void IdleCaches(Table& table) {
   const Run* run = table.Find("BM_IdleCaches", "idle caches");
   if (run == nullptr) return;
+  const std::string caches = Format("%.0f", Table::Counter(*run, "caches"));
+  const double poolIdle = Table::Counter(*run, "pool_idle");
   const double before = Table::Counter(*run, "threads_before");
   const double idle = Table::Counter(*run, "threads_idle");
-  table.Add({"idle caches (" + Format("%.0f", Table::Counter(*run, "caches")) + "): threads added",
-             Format("%.0f", idle - before), Format("%.0f threads before", before), "", "no thread",
-             table.Met(idle <= before)});
+  table.Add({"idle caches (" + caches + "): pool threads alive once idle " +
+                 Format("%.1f s", Table::Counter(*run, "retirement_ms") / 1e3) + " (CountWork().threadsAlive)",
+             Format("%.0f", poolIdle),
+             Format("%.0f", Table::Counter(*run, "pool_busy")) + " right after the refreshes", "", "0",
+             table.Met(poolIdle == 0)});
+  table.Add({"  process threads added by the idle caches", Format("%+.0f", idle - before),
+             Format("%.0f threads before", before), "", "<= 0", table.Met(idle <= before)});
+  table.Add({"  pool threads started for " + caches + " refreshes",
+             Format("%.0f", Table::Counter(*run, "pool_started")), "", "", "(reported)", "-"});
   table.Add({"  heap per cache: new / after its refresh",
              Format("%.0f B", Table::Counter(*run, "bytes_new")) + " / " +
                  Format("%.0f B", Table::Counter(*run, "bytes_refreshed")),
              "", "", "(reported)", "-"});
+}
+
+// The call that starts a refresh against an unchanged answer and one pool
+// submission on the same thread, medians of the samples in a round and of
+// the rounds; the thread start it used to cost beside it.
+void RefreshStart(Table& table) {
+  const Run* run = table.Find("BM_RefreshStart", "GetIOControlNames starting a refresh");
+  if (run != nullptr) {
+    const double forced = Table::Counter(*run, "forced_us"), base = Table::Counter(*run, "base_us");
+    const double first = Table::Counter(*run, "first_us"), thread = Table::Counter(*run, "thread_us");
+    const std::string samples = Format("%.0f", Table::Counter(*run, "samples"));
+    table.Add({"GetIOControlNames forcing a refresh of an idle cache (answer 2), the plug-in's code linked in, "
+                   "median of " + samples + " calls, median round",
+               Time(forced * 1e3), Time(base * 1e3) + " answer 1 + SubmitWork(no-op), same thread",
+               Times(forced / base), "<= 2x", table.Met(forced <= 2 * base)});
+    table.Add({"  first call for a new target (answer 2)", Time(first * 1e3), Time(base * 1e3),
+               Times(first / base), "(reported)", "-"});
+    table.Add({"  for scale: pthread_create, detached, of a thread that does nothing", Time(thread * 1e3),
+               Time(base * 1e3), Times(thread / base), "(reported)", "-"});
+    table.Add({"  slowest forcing call / baseline of the round; samples made again",
+               Time(Table::Counter(*run, "forced_max_us") * 1e3) + " / " +
+                   Time(Table::Counter(*run, "base_max_us") * 1e3) + "; " +
+                   Format("%.0f", Table::Counter(*run, "retried")),
+               "", "", "(reported)", "-"});
+  }
+  const Run* idle = table.Find("BM_RefreshStartPoolIdle", "GetIOControlNames starting a refresh, pool idle");
+  if (idle != nullptr) {
+    const double call = Table::Counter(*idle, "call_us"), thread = Table::Counter(*idle, "thread_us");
+    table.Add({"  same, the plug-in's pool idle " + Format("%.1f s", Table::Counter(*idle, "idle_ms") / 1e3) +
+                   " (its threads retired), median of " + Format("%.0f", Table::Counter(*idle, "samples")) +
+                   "; process threads added by the call",
+               Time(call * 1e3) + "; " + Format("%+.0f", Table::Counter(*idle, "threads_added")),
+               Time(thread * 1e3) + " pthread_create right after", Times(call / thread), "(reported)", "-"});
+  }
+}
+
+// Each size's last release, per cache; then the steps between sizes.
+void LastRelease(Table& table) {
+  const char* const sizes[] = {"10", "100", "400"};
+  double us[3] = {0, 0, 0}, caches[3] = {0, 0, 0};
+  for (int i = 0; i < 3; ++i) {
+    const Run* run = table.Find(std::string("BM_LastRelease/") + sizes[i],
+                                std::string("last ReleasingAppRef, ") + sizes[i] + " caches");
+    if (run == nullptr) continue;
+    us[i] = Table::Counter(*run, "release_us");
+    caches[i] = Table::Counter(*run, "caches");
+    const double perCache = us[i] / caches[i];
+    table.Add({"last ReleasingAppRef of " + Format("%.0f", caches[i]) + " caches, each registered (" +
+                   Format("%.0f", Table::Counter(*run, "registrations")) + "), one reference a target, median of " +
+                   Format("%.0f", Table::Counter(*run, "rounds")) + " rounds, median repetition: per cache",
+               Time(perCache * 1e3), "", "", "<= 20 us", table.Met(perCache <= 20)});
+    table.Add({"  the call; the library settled by the pool after",
+               Time(us[i] * 1e3) + "; " + Time(Table::Counter(*run, "settled_ms") * 1e6), "", "", "(reported)",
+               "-"});
+  }
+  for (int i = 1; i < 3; ++i) {
+    if (us[i - 1] == 0 || us[i] == 0) continue;
+    const double step = us[i] / us[i - 1], scale = caches[i] / caches[i - 1];
+    table.Add({"last ReleasingAppRef, " + Format("%.0f", caches[i - 1]) + " -> " + Format("%.0f", caches[i]) +
+                   " caches",
+               Times(step), Times(scale) + " the caches", "", "<= " + Times(1.2 * scale) + " (linear)",
+               table.Met(step <= 1.2 * scale)});
+  }
 }
 
 }  // namespace
@@ -274,6 +347,8 @@ void Collector::ReportRuns(const std::vector<Run>& runs) {
 bool PrintFigures(const std::map<std::string, Run>& runs, bool judge, bool filtered, std::ostream& out) {
   Table table(runs, judge, filtered);
   Unchanged(table);
+  RefreshStart(table);
+  LastRelease(table);
   Latency(table);
   Binder(table, "trivial host function", "BM_BoundHostCallTrivial", "BM_DirectHostCallTrivial");
   Binder(table, "ztrt TargetURL", "BM_BoundHostCallZtrt", "BM_DirectHostCallZtrt");

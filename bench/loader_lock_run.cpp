@@ -9,8 +9,9 @@
 #include "kelsim.h"
 #include "loader_lock_holder.h"
 #include "platform/module.h"
+#include "pool_submissions.h"
 #include "support.h"
-#include "thread_starts.h"
+#include "thread_start.h"
 #include "ztrtsim.h"
 
 namespace kronel_bench {
@@ -21,53 +22,64 @@ const char kFarTarget[] = "rt-bench-far";
 // Long enough that the worker is still inside FindHardware when the last release is made.
 constexpr std::uint32_t kInFlightMs = 300;
 
-DWORD WINAPI Nothing(void*) { return 0; }
-
-// The baseline; negative when no thread could be made.
-double CreateThreadMicroseconds() {
+template <class Work>
+double Timed(Work work) {
   Span span;
   span.begin = Now();
-  HANDLE thread = ::CreateThread(nullptr, 0, &Nothing, nullptr, 0, nullptr);
-  if (thread == nullptr) return -1;
-  ::CloseHandle(thread);
+  work();
   span.end = Now();
   return span.Microseconds();
 }
 
-// One round's pair: the baseline and the call, in turns first, while the
-// lock is held. The call must have started a thread of the plug-in's.
-template <class Call>
-bool MeasureHeld(test_support::LoaderLockHolder& holder, int round, Call call,
+// One round's three, while the lock is held: the baseline (negative when it
+// failed), the call and the thread start, the thread start first or last in
+// turns. The call must have handed work to the pool and started no thread.
+template <class Baseline, class Call>
+bool MeasureHeld(test_support::LoaderLockHolder& holder, int round, Baseline baseline, Call call,
                  HeldFigures& figures) {
   if (!holder.Hold()) {
     holder.Finish();
     figures.error = "no thread got into the lock holder's DllMain";
     return false;
   }
-  TakeThreadStarts();
-  double baseline = 0;
+  TakePoolSubmissions();
+  const std::uint64_t threadStarts = ThreadStartsMade();
+  double base = 0, thread = 0;
   holder.Arm();
-  if (round % 2 == 0) baseline = CreateThreadMicroseconds();
+  if (round % 2 == 0) thread = ThreadStartMicroseconds();
+  base = baseline();
+  const std::uint64_t kernelCalls = KernelObjectCalls();
   Span span;
   span.begin = Now();
   call();
   span.end = Now();
-  if (round % 2 != 0) baseline = CreateThreadMicroseconds();
+  const std::uint64_t callsKernel = KernelObjectCalls() - kernelCalls;
+  if (round % 2 != 0) thread = ThreadStartMicroseconds();
   const bool waited = !holder.Disarm();
   holder.Finish();
-  const std::vector<Span> starts = TakeThreadStarts();
-  const bool started = !ThreadStartsTimed() || std::any_of(starts.begin(), starts.end(), [&](const Span& start) {
-    return span.Overlaps(start);
-  });
+  double submitting = 0;
+  bool submitted = !PoolSubmissionsTimed();
+  for (const Span& submission : TakePoolSubmissions()) {
+    if (!span.Overlaps(submission)) continue;
+    submitted = true;
+    submitting += submission.Microseconds();
+  }
   if (waited) {
     figures.error = "the call waited for the loader lock";
-  } else if (baseline < 0) {
+  } else if (base < 0) {
+    figures.error = "the baseline failed: " + figures.baseline;
+  } else if (thread < 0) {
     figures.error = "CreateThread failed";
-  } else if (!started) {
-    figures.error = "the call started no thread";
+  } else if (!submitted) {
+    figures.error = "the call handed no work to the pool";
+  } else if (ThreadStartsMade() != threadStarts) {
+    figures.error = "the plug-in started a thread";
   } else {
     figures.calls.push_back(span.Microseconds());
-    figures.createThreads.push_back(baseline);
+    figures.baselines.push_back(base);
+    figures.threadStarts.push_back(thread);
+    figures.submitting.push_back(submitting);
+    figures.kernelObjectCalls.push_back(static_cast<double>(callsKernel));
   }
   return figures.error.empty();
 }
@@ -113,7 +125,12 @@ bool LastReleaseRound(test_support::LoaderLockHolder& holder, int round,
     const std::int64_t inLibrary = Now();
     plugin.ReleasingAppRef(kFarRef);
     std::int64_t released = 0;
-    if (MeasureHeld(holder, round, [&] {
+    auto submission = [] {
+      bool submitted = false;
+      const double us = Timed([&] { submitted = SubmitNothing(); });
+      return submitted ? us : -1.0;
+    };
+    if (MeasureHeld(holder, round, submission, [&] {
           plugin.ReleasingAppRef(kAppRef);
           released = Now();
         }, figures)) {
@@ -121,7 +138,10 @@ bool LastReleaseRound(test_support::LoaderLockHolder& holder, int round,
       inFlight = released - inLibrary < std::int64_t{kInFlightMs} * 1000000 / 2;
       if (!inFlight) {
         figures.calls.pop_back();
-        figures.createThreads.pop_back();
+        figures.baselines.pop_back();
+        figures.threadStarts.pop_back();
+        figures.submitting.pop_back();
+        figures.kernelObjectCalls.pop_back();
       }
     }
   }
@@ -133,6 +153,7 @@ bool LastReleaseRound(test_support::LoaderLockHolder& holder, int round,
 
 HeldFigures RefreshStartWhileHeld(int rounds) {
   HeldFigures figures;
+  figures.baseline = "answer 1 + SubmitWork(no-op)";
   test_support::LoaderLockHolder holder;
   const Plugin& plugin = Plugin::Instance();
   for (int round = 0; round < rounds && figures.error.empty(); ++round) {
@@ -140,8 +161,17 @@ HeldFigures RefreshStartWhileHeld(int rounds) {
     if (!PollUntilWritten(kAppRef)) {
       figures.error = "no list arrived";
     } else {
-      std::int32_t answer = -1;
-      if (MeasureHeld(holder, round, [&] {
+      std::int32_t answer = -1, unchanged = -1;
+      auto answerAndSubmission = [&] {
+        bool submitted = false;
+        const double us = Timed([&] {
+          hostbind::UHandle slot = nullptr;
+          unchanged = plugin.GetIOControlNames(kAppRef, &slot);
+          submitted = SubmitNothing();
+        });
+        return unchanged == 1 && submitted ? us : -1.0;
+      };
+      if (MeasureHeld(holder, round, answerAndSubmission, [&] {
             hostbind::UHandle slot = nullptr;
             answer = plugin.GetIOControlNames(kAppRef, &slot, 1);
           }, figures) && answer != 2) {
@@ -156,6 +186,7 @@ HeldFigures RefreshStartWhileHeld(int rounds) {
 
 HeldFigures LastReleaseWhileHeld(int rounds) {
   HeldFigures figures;
+  figures.baseline = "SubmitWork(no-op)";
   test_support::LoaderLockHolder holder;
   const std::string description = R"({"targets": {")" + std::string(kTarget) + R"(": {"records": [)" +
                                   MixedRecords(20) + R"(]}, ")" + kFarTarget + R"(": {"records": [)" +

@@ -1,12 +1,23 @@
 #include "support.h"
 
+#include "hostbind/binder_exports.h"
 #include "kelsim.h"
+#include "platform/work_pool.h"
+#include "thread_start.h"
 #include "ztrtsim.h"
+
+// The plug-in's entry points, as linked into this program from its objects.
+extern "C" {
+std::int32_t GetIOControlNames(std::uint32_t, void*, void*, hostbind::UHandle*, void*, std::int32_t);
+void ReleasingAppRef(std::uint32_t);
+}
 
 namespace kronel_bench {
 namespace {
 
 bool g_smoke = false;
+
+void Nothing(void*) noexcept {}
 
 template <class Fn>
 Fn Export(platform::ModuleHandle module, const char* name) {
@@ -16,6 +27,8 @@ Fn Export(platform::ModuleHandle module, const char* name) {
 }  // namespace
 
 const char kTarget[] = "rt-bench";
+
+bool SubmitNothing() { return platform::SubmitWork(&Nothing, nullptr); }
 
 bool Smoke() { return g_smoke; }
 void SetSmoke(bool smoke) { g_smoke = smoke; }
@@ -73,6 +86,11 @@ Plugin& Plugin::Instance() {
   return *plugin;
 }
 
+Plugin& Plugin::Linked() {
+  static Plugin* plugin = new Plugin(&::GetIOControlNames, &::ReleasingAppRef, &::SetZTRTModule);
+  return *plugin;
+}
+
 Plugin::Plugin() {
   platform::ModuleHandle module = platform::LoadLibraryA("kronel_ztprovider.dll");
   getNames_ = Export<GetIOControlNamesFn>(module, "GetIOControlNames");
@@ -102,6 +120,10 @@ void TearDownTarget(std::uint32_t refs) {
 }
 
 bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience) {
+  return PollUntilWritten(Plugin::Instance(), appRef, patience);
+}
+
+bool PollUntilWritten(const Plugin& plugin, std::uint32_t appRef, std::chrono::milliseconds patience) {
   const auto deadline = std::chrono::steady_clock::now() + patience;
   auto left = [&] {
     return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
@@ -109,7 +131,7 @@ bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience) 
   std::int32_t answer = -1;
   auto call = [&] {
     hostbind::UHandle slot = nullptr;
-    answer = Plugin::Instance().GetIOControlNames(appRef, &slot);
+    answer = plugin.GetIOControlNames(appRef, &slot);
     const std::int32_t count = slot != nullptr ? ztrtsimListCount(slot) : 0;
     if (slot != nullptr) ztrtsimDisposeNameList(slot);
     return count;

@@ -31,6 +31,9 @@ class Plugin {
   using GetIOControlNamesFn = std::int32_t (*)(std::uint32_t, void*, void*, hostbind::UHandle*, void*,
                                                std::int32_t);
   static Plugin& Instance();
+  // The same code linked into this program: its pool is the one SubmitNothing
+  // reaches, so a call and its baseline wake threads of the same pool.
+  static Plugin& Linked();
 
   bool Loaded() const { return getNames_ != nullptr && release_ != nullptr && setModule_ != nullptr; }
   std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot,
@@ -42,6 +45,8 @@ class Plugin {
 
  private:
   Plugin();
+  Plugin(GetIOControlNamesFn getNames, void (*release)(std::uint32_t), void (*setModule)(platform::ModuleHandle))
+      : getNames_(getNames), release_(release), setModule_(setModule) {}
   GetIOControlNamesFn getNames_ = nullptr;
   void (*release_)(std::uint32_t) = nullptr;
   void (*setModule_)(platform::ModuleHandle) = nullptr;
@@ -58,6 +63,8 @@ void TearDownTarget(std::uint32_t refs);
 // (disposing of it) and has then answered "unchanged" for 50 ms with no
 // refresh begun; false when that did not come within the time.
 bool PollUntilWritten(std::uint32_t appRef, std::chrono::milliseconds patience = std::chrono::seconds(20));
+bool PollUntilWritten(const Plugin& plugin, std::uint32_t appRef,
+                      std::chrono::milliseconds patience = std::chrono::seconds(20));
 
 // A stretch of time on the steady clock, in nanoseconds.
 struct Span {
