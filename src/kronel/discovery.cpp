@@ -1,3 +1,4 @@
+#include <memory>
 #include <thread>
 
 #include <boost/make_shared.hpp>
@@ -78,13 +79,24 @@ void MorrowCache::Refresh() {
   try {
     upToDate.exchange(1);
     if (!framework) {
+      // Made first: from the framework's creation on, this cache is a member
+      // of its route and must be able to leave it without allocating.
+      if (!departure) departure = std::make_unique<NotificationRoute::Departure>();
       framework = boost::make_shared<Framework>(true, true);
       struct Registering {
         std::atomic<std::thread::id>& thread;
         ~Registering() { thread.store(std::thread::id()); }
       } registering{registeringThread};
       registeringThread.store(std::this_thread::get_id());
-      route.Join(framework, weak_from_this(), generation);
+      try {
+        route.Join(framework, weak_from_this(), generation);
+      } catch (...) {
+        // Registered nowhere, this cache would never hear of a change: it
+        // leaves, and the next request registers again with a new framework.
+        LeaveRoute();
+        upToDate.exchange(0);
+        throw;
+      }
     }
     std::set<std::string> found;
     Discover(found);

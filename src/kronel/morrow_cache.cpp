@@ -21,7 +21,10 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
 
 MorrowCache::~MorrowCache() {
   // A framework is made only to join the route with it.
-  if (!framework) return;
+  if (framework) LeaveRoute();
+}
+
+void MorrowCache::LeaveRoute() noexcept {
   departure->framework = std::move(framework);
   route.Leave(std::move(departure));
 }
@@ -64,14 +67,18 @@ struct MorrowCache::Worker {
   }
 };
 
-void MorrowCache::RequestRefresh() {
+void MorrowCache::RequestRefresh() { Request(true); }
+
+void MorrowCache::RefreshIfIdle() { Request(false); }
+
+void MorrowCache::Request(bool markRunningStale) {
   // Declared before the lock, so that the last share of this cache, should
   // this call hold it in the end, goes after unlocking; the worker gets a
   // copy, so a worker that cannot start never takes the last one with it.
   boost::shared_ptr<MorrowCache> self;
   boost::lock_guard<boost::mutex> lock(mutex);
   if (refreshing.load() != 0) {
-    upToDate.exchange(0);
+    if (markRunningStale) upToDate.exchange(0);
     return;
   }
   // A cache whose last owner is letting go submits nothing.

@@ -49,6 +49,12 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   // Submits a worker, or marks the cache stale when one runs. Raises
   // boost::thread_resource_error when the pool takes no work.
   void RequestRefresh();
+  // Submits a worker unless one runs. For a reader that found the cache
+  // stale: a running worker either had not begun at that reading, and reads
+  // the hardware after it, or was marked stale by whatever made the cache
+  // stale. Marking it again would only undo its start, and a reader that
+  // keeps asking could be told to wait for ever.
+  void RefreshIfIdle();
 
   void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override;
 
@@ -60,7 +66,9 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   friend class MorrowCacheTestAccess;
   struct Worker;
 
+  void Request(bool markRunningStale);
   void Refresh();
+  void LeaveRoute() noexcept;
   bool IsSupportedSystem(const Record& record) const;
   void Discover(std::set<std::string>& found);
 

@@ -71,8 +71,12 @@ std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot, st
     CacheMetadata& metadata = entry->second;
     kronel::MorrowCache& cache = *metadata.cache;
 
-    if (force != 0 || !cache.IsUpToDate()) {
+    if (force != 0) {
       cache.RequestRefresh();
+      return kResultPending;
+    }
+    if (!cache.IsUpToDate()) {
+      cache.RefreshIfIdle();
       return kResultPending;
     }
     if (cache.GetVersion() == metadata.lastVersion) return kResultUnchanged;

@@ -20,6 +20,16 @@ void WaitUntil(bool (*condition)(const Cache&), const Cache& cache) {
   }
 }
 
+template <class Condition>
+bool WaitFor(Condition condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 bool WorkerBegan(const Cache& cache) { return Access::UpToDateFlag(cache); }
 
 TEST_F(CacheTest, NewCacheIsStaleAndEmptyAndCallsNothing) {
@@ -51,6 +61,23 @@ TEST_F(CacheTest, ConnectsAndRegistersOnceAndUnregistersAtTheEnd) {
   ASSERT_TRUE(WaitForNoLiveObjects());
   EXPECT_EQ(kelsimHasHandler(""), 0);
   EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 2u);
+}
+
+// A host that found the cache stale just before its refresh began leaves
+// that refresh alone: marking it stale would undo its start, and a host
+// that keeps asking could be told to wait for ever.
+TEST_F(CacheTest, RefreshIfIdleLeavesABegunRefreshCurrent) {
+  Load(LocalTarget(kOneDevice));
+  SetLatency("FindHardware", 200);
+  auto cache = MakeCache();
+  ASSERT_FALSE(cache->IsUpToDate());
+  cache->RequestRefresh();
+  WaitUntil(&WorkerBegan, *cache);
+  cache->RefreshIfIdle();
+  WaitUntilIdle(*cache);
+  EXPECT_TRUE(cache->IsUpToDate());
+  EXPECT_EQ(cache->GetVersion(), 101u);
+  EXPECT_EQ(kelsimCallCount("FindHardware"), 1u);
 }
 
 TEST_F(CacheTest, RequestDuringARefreshMarksTheCacheStale) {
@@ -129,20 +156,27 @@ TEST_F(CacheTest, FailedConnectionIsRetriedByTheNextRefresh) {
   EXPECT_EQ(cache->CopyNames(), Names{"Dev1"});
 }
 
-TEST_F(CacheTest, FailedRegistrationKeepsTheHandleAndIsNotRetried) {
+// A cache registered nowhere would never hear of a change: a failed
+// registration leaves the route and the cache stale, and the next refresh
+// registers again with a new framework.
+TEST_F(CacheTest, FailedRegistrationIsTriedAgainByTheNextRefresh) {
   Load(LocalTarget(kOneDevice));
   FailCall("SetNotificationHandler", 1, kFail);
   auto cache = MakeCache();
   RefreshAndWait(*cache);
-  EXPECT_TRUE(Access::HasFramework(*cache));
-  EXPECT_TRUE(cache->IsUpToDate());
+  EXPECT_FALSE(Access::HasFramework(*cache));
+  EXPECT_FALSE(cache->IsUpToDate());
   EXPECT_EQ(cache->GetVersion(), 100u);
+  ASSERT_TRUE(WaitForNoLiveObjects()) << "the failed framework was never let go";
 
   RefreshAndWait(*cache);
-  EXPECT_EQ(cache->GetVersion(), 101u);
-  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 1u);
-  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 1u);
-  EXPECT_EQ(kelsimHasHandler(""), 0);
+  EXPECT_TRUE(cache->IsUpToDate());
+  EXPECT_EQ(cache->CopyNames(), Names{"Dev1"});
+  EXPECT_EQ(kelsimCallCount("SetNotificationHandler"), 2u);
+  EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 2u);
+  EXPECT_EQ(kelsimHasHandler(""), 1);
+  ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})");
+  EXPECT_TRUE(WaitFor([&] { return cache->CopyNames() == Names{"Dev1", "Dev2"}; }));
 }
 
 TEST_F(CacheTest, FailedReadOnTheLastRecordKeepsThePreviousList) {
