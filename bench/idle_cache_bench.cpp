@@ -18,6 +18,7 @@
 #include "platform/work_pool.h"
 #include "process_stats.h"
 #include "support.h"
+#include "thread_count.h"
 
 namespace kronel_bench {
 namespace {
@@ -53,7 +54,7 @@ void BM_IdleCaches(benchmark::State& state) {
     caches.reserve(count);
     // Earlier benchmarks' pool threads go first.
     retiredBefore = PoolRetired(retirement);
-    threadsBefore = static_cast<double>(ThreadCount());
+    threadsBefore = static_cast<double>(test_support::ProcessThreadCount());
     const std::uint64_t startedBefore = platform::CountWork().threadsStarted;
     const std::size_t heapBefore = HeapInUse();
     for (std::size_t i = 0; i < count; ++i) {
@@ -69,7 +70,7 @@ void BM_IdleCaches(benchmark::State& state) {
     PoolRetired(retirement);
     poolIdle = platform::CountWork().threadsAlive;
     poolStarted = static_cast<double>(platform::CountWork().threadsStarted - startedBefore);
-    threadsIdle = static_cast<double>(ThreadCount());
+    threadsIdle = static_cast<double>(test_support::ProcessThreadCount());
     newBytes = static_cast<double>(heapNew - heapBefore) / static_cast<double>(count);
     refreshedBytes = static_cast<double>(heapIdle - heapBefore) / static_cast<double>(count);
     caches.clear();

@@ -1,12 +1,10 @@
 #pragma once
-// The process's threads and heap as the kernel and allocator see them
-// (native build only).
+// The process's heap as the allocator sees it (native build only); its
+// threads are counted by test_support::ProcessThreadCount.
 #include <cstddef>
 
 namespace kronel_bench {
 
-// Threads of this process, from /proc/self/task.
-std::size_t ThreadCount();
 // Bytes the C heap has handed out and not taken back.
 std::size_t HeapInUse();
 
