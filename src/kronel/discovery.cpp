@@ -79,8 +79,6 @@ void MorrowCache::Refresh() {
   try {
     upToDate.exchange(1);
     if (!framework) {
-      // Made first: from the framework's creation on, this cache is a member
-      // of its route and must be able to leave it without allocating.
       if (!departure) departure = std::make_unique<NotificationRoute::Departure>();
       framework = boost::make_shared<Framework>(true, true);
       struct Registering {

@@ -16,8 +16,7 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
       deviceModels(std::begin(kDeviceModelCodes), std::end(kDeviceModelCodes)),
       systemModels(std::begin(kSystemModelCodes), std::end(kSystemModelCodes)),
       generation(NotificationRoutes::Instance().NextGeneration()),
-      route(NotificationRoutes::Instance().RouteFor(targetUrl)),
-      departure(std::make_unique<NotificationRoute::Departure>()) {}
+      route(NotificationRoutes::Instance().RouteFor(targetUrl)) {}
 
 MorrowCache::~MorrowCache() {
   // A framework is made only to join the route with it.

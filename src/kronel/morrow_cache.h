@@ -88,7 +88,8 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   // The worker's thread while it registers, when a library may call at once.
   std::atomic<std::thread::id> registeringThread{};
   NotificationRoute& route;
-  // Handed to the route when a cache that joined it goes.
+  // Made before the framework, handed to the route with it when this cache
+  // leaves: leaving happens in a destructor, where nothing may be allocated.
   std::unique_ptr<NotificationRoute::Departure> departure;
 };
 
