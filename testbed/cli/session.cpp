@@ -18,8 +18,10 @@ constexpr auto kPollInterval = std::chrono::milliseconds(2);
 // new cache holds, and the real one follows.
 constexpr auto kSettle = std::chrono::milliseconds(100);
 constexpr auto kPatience = std::chrono::seconds(10);
-// An installed library shows no activity: a list the rules do not give yet
-// may be the empty one of a refresh still running, so the next is awaited.
+// A list the rules do not give yet may be the empty one of a refresh still
+// running, so the next is awaited: an installed library shows no activity,
+// and a refresh may spend longer than kSettle in the plug-in's own code
+// between two library calls (a name of a megabyte, under a sanitizer).
 constexpr auto kUnexplainedPatience = std::chrono::seconds(2);
 // A worker may still sleep in the longest latency a script can set.
 constexpr auto kReleasePatience = std::chrono::milliseconds(kMaxLatencyMs) + std::chrono::seconds(10);
@@ -121,13 +123,10 @@ bool Session::ListAll() {
         watched.listing.milliseconds = Seconds(now - start) * 1000;
         quietSince = now;
         watched.listedAt = now;
-        if (control_ == nullptr) {
-          Explain(watched);
-          watched.settled = RulesGiveTheList(watched.listing);
-        }
+        Explain(watched);
+        watched.settled = RulesGiveTheList(watched.listing);
       }
-      const bool settled =
-          control_ != nullptr || watched.settled || now - watched.listedAt >= kUnexplainedPatience;
+      const bool settled = watched.settled || now - watched.listedAt >= kUnexplainedPatience;
       complete = complete && (watched.failed || (watched.listing.names && settled));
     }
     LibraryActivity current = ReadLibraryActivity(control_);
