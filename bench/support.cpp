@@ -3,14 +3,9 @@
 #include "hostbind/binder_exports.h"
 #include "kelsim.h"
 #include "platform/work_pool.h"
+#include "provider/exports.h"
 #include "thread_start.h"
 #include "ztrtsim.h"
-
-// The plug-in's entry points, as linked into this program from its objects.
-extern "C" {
-std::int32_t GetIOControlNames(std::uint32_t, void*, void*, hostbind::UHandle*, void*, std::int32_t);
-void ReleasingAppRef(std::uint32_t);
-}
 
 namespace kronel_bench {
 namespace {

@@ -1,5 +1,4 @@
-// The provider calls that Zentro makes, with the host's calling shape.
-#include <cstdint>
+#include "provider/exports.h"
 
 #include "provider/registry.h"
 
