@@ -1,11 +1,5 @@
-#include <memory>
-#include <thread>
-
-#include <boost/make_shared.hpp>
-
 #include "kronel/morrow_cache.h"
 #include "kronel/property_ids.h"
-#include "morrowkit/hresult_exception.h"
 
 namespace kronel {
 namespace {
@@ -73,44 +67,6 @@ void MorrowCache::Discover(std::set<std::string>& found) {
       }
     }
   }
-}
-
-void MorrowCache::Refresh() {
-  try {
-    upToDate.exchange(1);
-    if (!framework) {
-      if (!departure) departure = std::make_unique<NotificationRoute::Departure>();
-      framework = boost::make_shared<Framework>(true, true);
-      struct Registering {
-        std::atomic<std::thread::id>& thread;
-        ~Registering() { thread.store(std::thread::id()); }
-      } registering{registeringThread};
-      registeringThread.store(std::this_thread::get_id());
-      try {
-        route.Join(framework, weak_from_this(), generation);
-      } catch (...) {
-        // Registered nowhere, this cache would never hear of a change: it
-        // leaves, and the next request registers again with a new framework.
-        LeaveRoute();
-        upToDate.exchange(0);
-        throw;
-      }
-    }
-    std::set<std::string> found;
-    Discover(found);
-    {
-      boost::lock_guard<boost::mutex> lock(mutex);
-      names.swap(found);
-      version.fetch_add(1);
-    }
-  } catch (const morrowkit::HResultException&) {
-    // The library failed: the old names stand, and nothing new is asked for
-    // until a notification or a host request comes.
-  } catch (const std::exception&) {
-    upToDate.exchange(0);
-  } catch (...) {
-  }
-  refreshing.exchange(0);
 }
 
 }  // namespace kronel

@@ -7,6 +7,7 @@
 
 #include "kronel/model_codes.h"
 #include "kronel/notification_routes.h"
+#include "platform/clock.h"
 #include "platform/work_pool.h"
 
 namespace kronel {
@@ -16,21 +17,23 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
       deviceModels(std::begin(kDeviceModelCodes), std::end(kDeviceModelCodes)),
       systemModels(std::begin(kSystemModelCodes), std::end(kSystemModelCodes)),
       generation(NotificationRoutes::Instance().NextGeneration()),
-      route(NotificationRoutes::Instance().RouteFor(targetUrl)) {}
+      route(NotificationRoutes::Instance().RouteFor(targetUrl)),
+      jitter(generation) {}
 
 MorrowCache::~MorrowCache() {
   // A framework is made only to join the route with it.
-  if (framework) LeaveRoute();
+  if (framework) LeaveRoute(false);
 }
 
-void MorrowCache::LeaveRoute() noexcept {
+void MorrowCache::LeaveRoute(bool failed) noexcept {
   departure->framework = std::move(framework);
-  route.Leave(std::move(departure));
+  route.Leave(std::move(departure), failed);
+  registered = false;
 }
 
 bool MorrowCache::IsUpToDate() {
   boost::lock_guard<boost::mutex> lock(mutex);
-  return upToDate.load() != 0;
+  return upToDate.load() != 0 && attempted.load() != 0;
 }
 
 std::uint32_t MorrowCache::GetVersion() {
@@ -62,24 +65,37 @@ struct MorrowCache::Worker {
     }
     // A task that failed before its body ran would leave the cache
     // refreshing, and so never refreshing again.
-    if (!self->entered) self->cache->refreshing.exchange(0);
+    if (!self->entered) {
+      self->cache->EndAttempt(false);
+      self->cache->refreshing.exchange(0);
+    }
   }
 };
 
-void MorrowCache::RequestRefresh() { Request(true); }
+void MorrowCache::RequestRefresh() { Request(Ask::kMarkRunningStale); }
 
-void MorrowCache::RefreshIfIdle() { Request(false); }
+void MorrowCache::RefreshIfIdle() { Request(Ask::kIfIdle); }
 
-void MorrowCache::Request(bool markRunningStale) {
+void MorrowCache::RefreshIfDue() noexcept {
+  if (platform::MonotonicMilliseconds() < readDueMs.load(std::memory_order_relaxed)) return;
+  try {
+    Request(Ask::kIfDue);
+  } catch (...) {
+  }
+}
+
+void MorrowCache::Request(Ask ask) {
   // Declared before the lock, so that the last share of this cache, should
   // this call hold it in the end, goes after unlocking; the worker gets a
   // copy, so a worker that cannot start never takes the last one with it.
   boost::shared_ptr<MorrowCache> self;
   boost::lock_guard<boost::mutex> lock(mutex);
   if (refreshing.load() != 0) {
-    if (markRunningStale) upToDate.exchange(0);
+    if (ask == Ask::kMarkRunningStale) upToDate.exchange(0);
     return;
   }
+  // Another reader may have started and ended the due read meanwhile.
+  if (ask == Ask::kIfDue && platform::MonotonicMilliseconds() < readDueMs.load()) return;
   // A cache whose last owner is letting go submits nothing.
   self = weak_from_this().lock();
   if (!self) return;
@@ -100,6 +116,16 @@ void MorrowCache::Request(bool markRunningStale) {
     worker.release();
     lastRefresh = std::move(future);
   } catch (...) {
+    if (ask == Ask::kIfDue) {
+      // The host was not waiting for this read: it backs off like a failed one.
+      readRetry.Failed(platform::MonotonicMilliseconds(), jitter.Draw());
+      readDueMs.store(readRetry.DueMs());
+      refreshing.exchange(0);
+      return;
+    }
+    // Stale, so that the next request asks again rather than being told
+    // that nothing changed.
+    if (ask == Ask::kMarkRunningStale) upToDate.exchange(0);
     // Left at 1, this cache would never refresh again.
     refreshing.exchange(0);
     throw;

@@ -14,6 +14,7 @@
 #include <boost/thread/mutex.hpp>
 
 #include "kronel/notification_route.h"
+#include "kronel/retry_schedule.h"
 #include "morrowkit/framework/framework_handle.h"
 #include "morrowkit/framework/framework_notification_handler.h"
 #include "morrowkit/propbag/property_bag_handle.h"
@@ -24,6 +25,11 @@ namespace kronel {
 // Host calls only read it or ask for a refresh; they never wait for the
 // library. Always made with make_shared: a running worker holds a share, so
 // the cache outlives it however early its owners let go.
+//
+// It heals by itself, driven by the host's requests: whatever fails is tried
+// again once its back-off has passed, and the hardware is read again every
+// few seconds while no registration tells of changes, every minute while one
+// does, for a library that loses notifications or a service that restarts.
 class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
                     public boost::enable_shared_from_this<MorrowCache>,
                     private boost::noncopyable {
@@ -39,6 +45,8 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   explicit MorrowCache(const std::string& targetUrl);
   ~MorrowCache();
 
+  // False until a first refresh has ended: a list before the hardware was
+  // read would show the host an empty drop-down.
   bool IsUpToDate();
   std::uint32_t GetVersion();
   std::vector<std::string> CopyNames();
@@ -55,6 +63,10 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   // stale. Marking it again would only undo its start, and a reader that
   // keeps asking could be told to wait for ever.
   void RefreshIfIdle();
+  // For a reader that found the cache current: submits a worker when a retry
+  // or a re-read is due and none runs. Costs a clock reading otherwise. Work
+  // the pool refuses counts as a failure of the read.
+  void RefreshIfDue() noexcept;
 
   void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override;
 
@@ -66,13 +78,19 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   friend class MorrowCacheTestAccess;
   struct Worker;
 
-  void Request(bool markRunningStale);
+  enum class Ask { kMarkRunningStale, kIfIdle, kIfDue };
+
+  void Request(Ask ask);
   void Refresh();
-  void LeaveRoute() noexcept;
+  bool TryRead() noexcept;
+  void Connect(std::int64_t nowMs);
+  void EndAttempt(bool read) noexcept;
+  void LeaveRoute(bool failed) noexcept;
   bool IsSupportedSystem(const Record& record) const;
   void Discover(std::set<std::string>& found);
 
-  // Made by the first refresh, which joins the target's notification route with it.
+  // Made by a refresh that finds none, which joins the target's notification
+  // route with it; given back when a read through it fails.
   boost::shared_ptr<Framework> framework;
   boost::mutex mutex;
   std::set<std::string> names;
@@ -91,6 +109,19 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   // Made before the framework, handed to the route with it when this cache
   // leaves: leaving happens in a destructor, where nothing may be allocated.
   std::unique_ptr<NotificationRoute::Departure> departure;
+
+  // Set when a refresh has ended, whatever its outcome.
+  std::atomic<std::uint8_t> attempted{0};
+  // When the host's next request should start a read; read without a lock.
+  std::atomic<std::int64_t> readDueMs{INT64_MAX};
+  // Owned by whoever set `refreshing`: the worker, or a request whose
+  // submission the pool refused.
+  Backoff readRetry;
+  Backoff registrationRetry;
+  JitterSource jitter;
+  // The worker's alone.
+  bool registered = false;
+  bool registrationRefused = false;
 };
 
 // Discovery rules over one record; absent properties read as empty.

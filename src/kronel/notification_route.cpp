@@ -19,17 +19,29 @@ void NotificationRoute::OnNotification(std::uint32_t kind, const std::vector<std
   if (receiver) receiver->OnNotification(kind, names);
 }
 
-void NotificationRoute::Join(const boost::shared_ptr<Framework>& framework,
-                             const boost::weak_ptr<Receiver>& receiver, std::uint64_t generation) {
-  std::unique_lock<platform::ShortLock> lock(lock_);
+void NotificationRoute::Join(const boost::weak_ptr<Receiver>& receiver, std::uint64_t generation) noexcept {
+  std::lock_guard<platform::ShortLock> lock(lock_);
   ++members_;
   if (generation >= currentGeneration_) {
     current_ = receiver;
     currentGeneration_ = generation;
   }
+}
+
+void NotificationRoute::Register(const boost::shared_ptr<Framework>& framework) {
+  std::unique_lock<platform::ShortLock> lock(lock_);
   idle_.Wait(lock, [this] { return !busy_; });
   if (holder_) return;
   busy_ = true;
+  // A registration given up goes before the new one is made: a library that
+  // keys registrations by target would remove the new one with it.
+  if (dropped_) {
+    boost::shared_ptr<Framework> given_up = std::move(dropped_);
+    lock.unlock();
+    given_up->UnregisterNotifications(target_);
+    given_up.reset();
+    lock.lock();
+  }
   lock.unlock();
   try {
     framework->RegisterNotifications(target_, this);
@@ -43,10 +55,16 @@ void NotificationRoute::Join(const boost::shared_ptr<Framework>& framework,
   Settle(lock);
 }
 
-void NotificationRoute::Leave(std::unique_ptr<Departure> departure) noexcept {
+bool NotificationRoute::HoldsRegistration() noexcept {
+  std::lock_guard<platform::ShortLock> lock(lock_);
+  return static_cast<bool>(holder_);
+}
+
+void NotificationRoute::Leave(std::unique_ptr<Departure> departure, bool failed) noexcept {
   {
     std::lock_guard<platform::ShortLock> lock(lock_);
     --members_;
+    if (failed && !dropped_ && holder_ && holder_ == departure->framework) dropped_ = std::move(holder_);
     departure->next = departed_.release();
     departed_ = std::move(departure);
   }
@@ -63,7 +81,11 @@ void NotificationRoute::SettleIfIdle() noexcept {
 void NotificationRoute::Settle(std::unique_lock<platform::ShortLock>& lock) noexcept {
   while (RemovalDue() || departed_) {
     boost::shared_ptr<Framework> removing;
-    if (RemovalDue()) removing = std::move(holder_);
+    if (dropped_) {
+      removing = std::move(dropped_);
+    } else if (RemovalDue()) {
+      removing = std::move(holder_);
+    }
     std::unique_ptr<Departure> departed = std::move(departed_);
     lock.unlock();
     if (removing) removing->UnregisterNotifications(target_);

@@ -43,17 +43,21 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
   void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override;
 
   // Makes the receiver a member, and the route's receiver unless a newer one
-  // has joined; registers through `framework` when the route holds no
-  // registration. The receiver is a member even when the registration
-  // throws, and must leave.
-  void Join(const boost::shared_ptr<Framework>& framework, const boost::weak_ptr<Receiver>& receiver,
-            std::uint64_t generation);
+  // has joined. A member must leave.
+  void Join(const boost::weak_ptr<Receiver>& receiver, std::uint64_t generation) noexcept;
+  // Registers through `framework` unless the route holds a registration.
+  // Throws what the library's refusal throws; the route then holds none.
+  void Register(const boost::shared_ptr<Framework>& framework);
   // The member leaves its framework behind. What that leaves to do in the
   // library (the removal once no member is left, the framework's release) is
   // done as pool work: the leaving is often the host's last release, or
   // inside the library's callback, where a removal that waits for running
-  // callbacks would wait for itself.
-  void Leave(std::unique_ptr<Departure> departure) noexcept;
+  // callbacks would wait for itself. A member that leaves because a read
+  // through its framework failed takes the route's registration with it when
+  // it was made through that framework: the library's service may have gone,
+  // and its registrations with it, so the next registration is made anew.
+  void Leave(std::unique_ptr<Departure> departure, bool failed) noexcept;
+  bool HoldsRegistration() noexcept;
   // Does what is due unless a registration or removal is under way; whoever
   // runs that does it on the way out.
   void SettleIfIdle() noexcept;
@@ -61,7 +65,7 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
  private:
   friend class NotificationRoutes;
 
-  bool RemovalDue() const { return members_ == 0 && holder_; }
+  bool RemovalDue() const { return dropped_ || (members_ == 0 && holder_); }
   // Entered with busy_ set by the caller. No lock is held across a library
   // call, which may wait for a callback that needs this route.
   void Settle(std::unique_lock<platform::ShortLock>& lock) noexcept;
@@ -75,6 +79,8 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
   int members_ = 0;
   bool busy_ = false;  // a registration or removal is under way
   boost::shared_ptr<Framework> holder_;
+  // A registration given up, still to be removed through its framework.
+  boost::shared_ptr<Framework> dropped_;
   std::unique_ptr<Departure> departed_;  // a list, newest first
 
   // Guarded by the routes' lock: the link in their list of due routes.

@@ -79,6 +79,9 @@ std::int32_t GetIOControlNames(std::uint32_t appRef, hostbind::UHandle* slot, st
       cache.RefreshIfIdle();
       return kResultPending;
     }
+    // A retry or a re-read runs in the background; the host is answered from
+    // the cache meanwhile.
+    cache.RefreshIfDue();
     if (cache.GetVersion() == metadata.lastVersion) return kResultUnchanged;
 
     // A list is due but the host gave nowhere to put it: nothing is written

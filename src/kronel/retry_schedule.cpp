@@ -1,0 +1,31 @@
+#include "kronel/retry_schedule.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kronel {
+
+std::int64_t RetrySchedule::DelayMs(std::uint32_t failures, double draw) const noexcept {
+  double delay = static_cast<double>(initialMs);
+  const double cap = static_cast<double>(maxMs);
+  for (std::uint32_t i = 1; i < failures && delay < cap; ++i) delay *= multiplier;
+  delay = std::min(delay, cap);
+  delay *= 1.0 + jitter * std::max(-1.0, std::min(1.0, draw));
+  return std::max<std::int64_t>(1, std::llround(delay));
+}
+
+void Backoff::Failed(std::int64_t nowMs, double draw) noexcept {
+  if (failures_ != UINT32_MAX) ++failures_;
+  dueMs_ = nowMs + schedule_.DelayMs(failures_, draw);
+}
+
+double JitterSource::Draw() noexcept {
+  std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  z ^= z >> 31;
+  // The top 53 bits as a fraction in [0, 1), spread to [-1, 1).
+  return static_cast<double>(z >> 11) * (2.0 / 9007199254740992.0) - 1.0;
+}
+
+}  // namespace kronel
