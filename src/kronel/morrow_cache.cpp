@@ -21,13 +21,18 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
       jitter(generation) {}
 
 MorrowCache::~MorrowCache() {
-  // A framework is made only to join the route with it.
-  if (framework) LeaveRoute(false);
+  if (!joined) return;
+  if (!framework) {
+    route.Leave(nullptr);
+    return;
+  }
+  departure->framework = std::move(framework);
+  route.Leave(std::move(departure));
 }
 
-void MorrowCache::LeaveRoute(bool failed) noexcept {
+void MorrowCache::GiveBackFramework() noexcept {
   departure->framework = std::move(framework);
-  route.Leave(std::move(departure), failed);
+  route.GiveBack(std::move(departure));
   registered = false;
 }
 

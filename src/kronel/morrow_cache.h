@@ -85,12 +85,12 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   bool TryRead() noexcept;
   void Connect(std::int64_t nowMs);
   void EndAttempt(bool read) noexcept;
-  void LeaveRoute(bool failed) noexcept;
+  void GiveBackFramework() noexcept;
   bool IsSupportedSystem(const Record& record) const;
   void Discover(std::set<std::string>& found);
 
-  // Made by a refresh that finds none, which joins the target's notification
-  // route with it; given back when a read through it fails.
+  // Made by a refresh that finds none; given back to the target's
+  // notification route when a read through it fails.
   boost::shared_ptr<Framework> framework;
   boost::mutex mutex;
   std::set<std::string> names;
@@ -107,7 +107,8 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   std::atomic<std::thread::id> registeringThread{};
   NotificationRoute& route;
   // Made before the framework, handed to the route with it when this cache
-  // leaves: leaving happens in a destructor, where nothing may be allocated.
+  // gives it back or leaves: leaving happens in a destructor, where nothing
+  // may be allocated.
   std::unique_ptr<NotificationRoute::Departure> departure;
 
   // Set when a refresh has ended, whatever its outcome.
@@ -119,9 +120,9 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   Backoff readRetry;
   Backoff registrationRetry;
   JitterSource jitter;
-  // The worker's alone.
+  // The worker's alone (and the destructor's, which no worker outlives).
+  bool joined = false;
   bool registered = false;
-  bool registrationRefused = false;
 };
 
 // Discovery rules over one record; absent properties read as empty.

@@ -31,18 +31,15 @@ void NotificationRoute::Join(const boost::weak_ptr<Receiver>& receiver, std::uin
 void NotificationRoute::Register(const boost::shared_ptr<Framework>& framework) {
   std::unique_lock<platform::ShortLock> lock(lock_);
   idle_.Wait(lock, [this] { return !busy_; });
-  if (holder_) return;
+  if (holder_ && !distrusted_) return;
   busy_ = true;
-  // A registration given up goes before the new one is made: a library that
-  // keys registrations by target would remove the new one with it.
-  if (dropped_) {
-    boost::shared_ptr<Framework> given_up = std::move(dropped_);
-    lock.unlock();
-    given_up->UnregisterNotifications(target_);
-    given_up.reset();
-    lock.lock();
-  }
+  // The registration given up goes before the new one is made: a library
+  // that keys registrations by target would remove the new one with it.
+  boost::shared_ptr<Framework> given_up = std::move(holder_);
+  distrusted_ = false;
   lock.unlock();
+  if (given_up) given_up->UnregisterNotifications(target_);
+  given_up.reset();
   try {
     framework->RegisterNotifications(target_, this);
   } catch (...) {
@@ -55,18 +52,23 @@ void NotificationRoute::Register(const boost::shared_ptr<Framework>& framework) 
   Settle(lock);
 }
 
-bool NotificationRoute::HoldsRegistration() noexcept {
-  std::lock_guard<platform::ShortLock> lock(lock_);
-  return static_cast<bool>(holder_);
+void NotificationRoute::GiveBack(std::unique_ptr<Departure> departure) noexcept {
+  Depart(std::move(departure), false);
 }
 
-void NotificationRoute::Leave(std::unique_ptr<Departure> departure, bool failed) noexcept {
+void NotificationRoute::Leave(std::unique_ptr<Departure> departure) noexcept {
+  Depart(std::move(departure), true);
+}
+
+void NotificationRoute::Depart(std::unique_ptr<Departure> departure, bool leaving) noexcept {
   {
     std::lock_guard<platform::ShortLock> lock(lock_);
-    --members_;
-    if (failed && !dropped_ && holder_ && holder_ == departure->framework) dropped_ = std::move(holder_);
-    departure->next = departed_.release();
-    departed_ = std::move(departure);
+    if (leaving) --members_;
+    if (departure) {
+      if (!leaving && holder_ && holder_ == departure->framework) distrusted_ = true;
+      departure->next = departed_.release();
+      departed_ = std::move(departure);
+    }
   }
   routes_.MarkDue(*this);
 }
@@ -81,10 +83,9 @@ void NotificationRoute::SettleIfIdle() noexcept {
 void NotificationRoute::Settle(std::unique_lock<platform::ShortLock>& lock) noexcept {
   while (RemovalDue() || departed_) {
     boost::shared_ptr<Framework> removing;
-    if (dropped_) {
-      removing = std::move(dropped_);
-    } else if (RemovalDue()) {
+    if (RemovalDue()) {
       removing = std::move(holder_);
+      distrusted_ = false;
     }
     std::unique_ptr<Departure> departed = std::move(departed_);
     lock.unlock();

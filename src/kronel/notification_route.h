@@ -45,19 +45,23 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
   // Makes the receiver a member, and the route's receiver unless a newer one
   // has joined. A member must leave.
   void Join(const boost::weak_ptr<Receiver>& receiver, std::uint64_t generation) noexcept;
-  // Registers through `framework` unless the route holds a registration.
-  // Throws what the library's refusal throws; the route then holds none.
+  // Registers through `framework` unless the route holds a registration it
+  // trusts; one it no longer trusts is removed first. Throws what the
+  // library's refusal throws; the route then holds none.
   void Register(const boost::shared_ptr<Framework>& framework);
-  // The member leaves its framework behind. What that leaves to do in the
-  // library (the removal once no member is left, the framework's release) is
-  // done as pool work: the leaving is often the host's last release, or
-  // inside the library's callback, where a removal that waits for running
-  // callbacks would wait for itself. A member that leaves because a read
-  // through its framework failed takes the route's registration with it when
-  // it was made through that framework: the library's service may have gone,
-  // and its registrations with it, so the next registration is made anew.
-  void Leave(std::unique_ptr<Departure> departure, bool failed) noexcept;
-  bool HoldsRegistration() noexcept;
+  // A read through the member's framework failed: the member gives it back
+  // and stays a member. The library's service may have gone, and with it a
+  // registration made through that framework: the route keeps such a
+  // registration for the changes it may still bring, and replaces it at the
+  // next Register.
+  void GiveBack(std::unique_ptr<Departure> departure) noexcept;
+  // The member leaves, with its framework if it still has one (`departure`
+  // may be null). What leaving and giving back leave to do in the library
+  // (the removal once no member is left, the frameworks' release) is done as
+  // pool work: the leaving is often the host's last release, or inside the
+  // library's callback, where a removal that waits for running callbacks
+  // would wait for itself.
+  void Leave(std::unique_ptr<Departure> departure) noexcept;
   // Does what is due unless a registration or removal is under way; whoever
   // runs that does it on the way out.
   void SettleIfIdle() noexcept;
@@ -65,7 +69,8 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
  private:
   friend class NotificationRoutes;
 
-  bool RemovalDue() const { return dropped_ || (members_ == 0 && holder_); }
+  bool RemovalDue() const { return members_ == 0 && holder_; }
+  void Depart(std::unique_ptr<Departure> departure, bool leaving) noexcept;
   // Entered with busy_ set by the caller. No lock is held across a library
   // call, which may wait for a callback that needs this route.
   void Settle(std::unique_lock<platform::ShortLock>& lock) noexcept;
@@ -79,8 +84,7 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
   int members_ = 0;
   bool busy_ = false;  // a registration or removal is under way
   boost::shared_ptr<Framework> holder_;
-  // A registration given up, still to be removed through its framework.
-  boost::shared_ptr<Framework> dropped_;
+  bool distrusted_ = false;  // the holder's framework failed a read
   std::unique_ptr<Departure> departed_;  // a list, newest first
 
   // Guarded by the routes' lock: the link in their list of due routes.

@@ -42,7 +42,7 @@ bool MorrowCache::TryRead() noexcept {
   } catch (...) {
     // Whatever failed, the framework may be what broke: the next read makes
     // a new one and registers again.
-    if (framework) LeaveRoute(true);
+    if (framework) GiveBackFramework();
     return false;
   }
 }
@@ -51,7 +51,8 @@ void MorrowCache::Connect(std::int64_t nowMs) {
   if (!framework) {
     if (!departure) departure = std::make_unique<NotificationRoute::Departure>();
     framework = boost::make_shared<Framework>(true, true);
-    route.Join(weak_from_this(), generation);
+    if (!joined) route.Join(weak_from_this(), generation);
+    joined = true;
   }
   if (registered || !registrationRetry.Due(nowMs)) return;
   struct Registering {

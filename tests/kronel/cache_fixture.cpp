@@ -7,6 +7,7 @@
 
 #include "kelsim.h"
 #include "library_profiles.h"
+#include "platform/work_pool.h"
 
 namespace kronel_test {
 namespace {
@@ -67,6 +68,14 @@ boost::shared_ptr<Cache> CacheTest::MakeCache(const std::string& target) {
 void CacheTest::RefreshAndWait(Cache& cache) {
   cache.RequestRefresh();
   WaitUntilIdle(cache);
+}
+
+bool CacheTest::AskAfter(Cache& cache, std::int64_t milliseconds) {
+  clock.Advance(milliseconds);
+  const std::uint64_t attempts = platform::CountWork().submitted;
+  cache.RefreshIfDue();
+  WaitUntilIdle(cache);
+  return platform::CountWork().submitted != attempts;
 }
 
 void CacheTest::WaitUntilIdle(Cache& cache) {

@@ -7,6 +7,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "fake_clock.h"
 #include "kronel/morrow_cache.h"
 
 namespace kronel {
@@ -17,6 +18,7 @@ class MorrowCacheTestAccess {
   static bool UpToDateFlag(const MorrowCache& cache) { return cache.upToDate.load() != 0; }
   static void SetVersion(MorrowCache& cache, std::uint32_t version) { cache.version.store(version); }
   static bool HasFramework(const MorrowCache& cache) { return static_cast<bool>(cache.framework); }
+  static std::int64_t ReadDueMs(const MorrowCache& cache) { return cache.readDueMs.load(); }
 };
 
 }  // namespace kronel
@@ -39,12 +41,17 @@ class CacheTest : public ::testing::Test {
   void SetLatency(const char* operation, std::uint32_t milliseconds);
 
   boost::shared_ptr<Cache> MakeCache(const std::string& target = "");
+  // Moves the clock on, then asks as a host that found the cache current
+  // does; waits for whatever that started. True when it started a refresh.
+  bool AskAfter(Cache& cache, std::int64_t milliseconds);
   // Requests a refresh and waits until the worker has ended.
   void RefreshAndWait(Cache& cache);
   static void WaitUntilIdle(Cache& cache);
   // Waits until the library holds no object (or `count`); false on timeout.
   static bool WaitForNoLiveObjects();
   static bool WaitUntilLiveObjects(std::uint64_t count);
+
+  FakeClock clock;
 };
 
 // A description with one target "" holding the given records (JSON array text).

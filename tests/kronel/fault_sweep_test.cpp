@@ -33,8 +33,10 @@ std::map<std::string, std::uint64_t> CountCalls() {
   return counts;
 }
 
-// Every call a refresh makes fails once, in its own run.
-TEST_F(CacheTest, EachFailingCallLeavesTheCacheConsistent) {
+// Every call a refresh makes fails once, in its own run. The refresh gives
+// its framework back and reads at once through a new one: the list comes
+// whole, and nothing of the old framework is left.
+TEST_F(CacheTest, EachFailingCallIsHealedAtOnceByANewFramework) {
   Load(LocalTarget(kMixed));
   auto cache = MakeCache();
   RefreshAndWait(*cache);
@@ -52,14 +54,17 @@ TEST_F(CacheTest, EachFailingCallLeavesTheCacheConsistent) {
     for (std::uint64_t nth = 1; nth <= calls; ++nth) {
       SCOPED_TRACE(std::string(op) + " call " + std::to_string(nth));
       const std::uint32_t version = cache->GetVersion();
+      const std::uint64_t frameworks = kelsimCallCount("kelsysInstantiateFramework2");
       FailCall(op, static_cast<std::uint32_t>(nth), kFail);
       RefreshAndWait(*cache);
       kelsimClearFailures();
       EXPECT_EQ(cache->CopyNames(), good);
-      EXPECT_EQ(cache->GetVersion(), version);
+      EXPECT_EQ(cache->GetVersion(), version + 1);
+      EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), frameworks + 1);
       EXPECT_TRUE(cache->IsUpToDate());
       EXPECT_FALSE(cache->IsRefreshing());
-      EXPECT_EQ(kelsimLiveObjects(), liveWithCache);
+      EXPECT_TRUE(WaitUntilLiveObjects(liveWithCache));
+      EXPECT_EQ(kelsimRegistrations(), 1u);
     }
   }
 

@@ -132,9 +132,16 @@ TEST_F(OnConfigurationChangedTest, NullContextReturnsSFalse) {
   EXPECT_EQ(receiver_.calls, 0);
 }
 
-TEST_F(OnConfigurationChangedTest, NullNamesReturnsEPointer) {
+// A change whose names cannot be read is still a change: the receiver hears
+// of it without names, and the library is told of the failure.
+TEST_F(OnConfigurationChangedTest, NamesThatCannotBeReadStillReachTheReceiver) {
   EXPECT_EQ(notifier_->OnConfigurationChanged(&receiver_, 1, nullptr), platform::kE_POINTER);
-  EXPECT_EQ(receiver_.calls, 0);
+  EXPECT_EQ(receiver_.calls, 1);
+  FakeStringEnum names({Wide(u"a")});
+  names.out_of_memory = true;
+  EXPECT_EQ(notifier_->OnConfigurationChanged(&receiver_, 1, &names), platform::kE_FAIL);
+  EXPECT_EQ(receiver_.calls, 2);
+  EXPECT_TRUE(receiver_.last_names.empty());
 }
 
 TEST_F(OnConfigurationChangedTest, NoNamesStillReachTheReceiver) {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -43,6 +44,7 @@ class FakeStringEnum : public Counted<IqvSysEnumString> {
 
   HRESULT Next(std::uint32_t count, BSTR* items, std::uint32_t* fetched) override {
     if (count != 1) return platform::kE_INVALIDARG;
+    if (out_of_memory) throw std::bad_alloc();
     if (position_ == texts_.size()) return end_result;
     const std::optional<platform::WideString>& text = texts_[position_++];
     *items = text ? platform::SysAllocStringLen(text->data(), static_cast<std::uint32_t>(text->size())) : nullptr;
@@ -54,6 +56,7 @@ class FakeStringEnum : public Counted<IqvSysEnumString> {
   HRESULT Clone(IqvSysEnumString**) override { return kE_NOTIMPL; }
 
   HRESULT end_result = platform::kS_FALSE;
+  bool out_of_memory = false;  // as a conversion that cannot allocate
 
  private:
   std::vector<std::optional<platform::WideString>> texts_;
