@@ -24,16 +24,12 @@ class RecordsTest : public RoadTest {
   static void Replace(const std::string& records) { ApplyChange("", R"({"replace": [)" + records + "]}"); }
 
   // The refresh of a change ran into a failure: the host keeps the list it
-  // has, is told nothing changed, and no further refresh is started.
+  // has and is told nothing changed.
   static void ExpectAbandoned(std::uint64_t failuresBefore) {
     ASSERT_TRUE(WaitFor([&] { return kelsimFailureCount() > failuresBefore; }));
-    const std::uint64_t finds = kelsimCallCount("FindHardware");
-    for (int i = 0; i < 10; ++i) {
-      hostbind::UHandle slot = nullptr;
-      ASSERT_EQ(Call(1, &slot), kUnchanged);
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    EXPECT_EQ(kelsimCallCount("FindHardware"), finds);
+    hostbind::UHandle slot = nullptr;
+    ASSERT_EQ(Call(1, &slot), kUnchanged);
+    ASSERT_EQ(slot, nullptr);
   }
 };
 
@@ -99,7 +95,8 @@ TEST_F(RecordsTest, HugeSourceCountWithNetworkEarlyIsListed) {
 // Without the names, the walk goes on past the indexed property's limit,
 // where the next present tag (the record's own status, 0x6000 above the
 // first source name) is read as a source name and fails: the refresh is
-// abandoned after a bounded number of presence tests.
+// abandoned after a bounded number of presence tests, and tried once more
+// with a new framework.
 TEST_F(RecordsTest, HugeSourceCountWithoutNamesAbandonsTheRefreshInBoundedTime) {
   const std::uint64_t presenceTests = kelsimCallCount("HasProperty");
   const std::uint64_t live = kelsimLiveObjects();
@@ -113,7 +110,8 @@ TEST_F(RecordsTest, HugeSourceCountWithoutNamesAbandonsTheRefreshInBoundedTime) 
   std::printf("walk of a source count of 2^31-1: %llu presence tests, %lld ms\n",
               static_cast<unsigned long long>(tests),
               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count()));
-  EXPECT_LT(tests, 3u * 0x6000 + 100);
+  // Two walks: through the framework that served before, and at once through a new one.
+  EXPECT_LT(tests, 2 * (3u * 0x6000 + 100));
 
   const std::uint64_t finds = kelsimCallCount("FindHardware");
   hostbind::UHandle slot = nullptr;
