@@ -1,9 +1,11 @@
 #pragma once
-// The Linux stand-in for the system's thread pool. A thread is started on
-// the submitting thread only when the pool has none; otherwise work goes to
-// an idle thread, and a thread that takes work while none is left idle starts
-// a spare, so that the next submission finds one. Threads idle for longer
-// than the retirement period end.
+// The Linux stand-in for the system's thread pool. Whenever every thread is
+// busy, one more is idle or on its way: a thread that takes work while none
+// is left idle starts a spare, and the last idle thread does not retire while
+// others are busy. So work never waits behind a blocked library call. A
+// thread is started on the submitting thread only when the pool has none (or
+// a spare could not start). Other threads idle for longer than the
+// retirement period end.
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -42,6 +44,7 @@ class PosixThreadPool {
   std::deque<Item> queue_;
   std::chrono::milliseconds idleRetirement_;
   std::uint32_t idle_ = 0;
+  std::uint32_t busy_ = 0;
   std::uint32_t alive_ = 0;
   std::uint32_t starting_ = 0;
   std::uint64_t started_ = 0;

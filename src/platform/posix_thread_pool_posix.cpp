@@ -21,9 +21,10 @@ bool PosixThreadPool::Submit(WorkEntry entry, void* argument) noexcept {
     queue_.push_back(Item{entry, argument});
     if (idle_ >= queue_.size()) {
       wake_.notify_one();
-    } else if (alive_ == 0) {
-      // Started under the lock: no other submission may count on a thread
-      // that might not come. Only a pool without threads pays for this.
+    } else if (idle_ == 0 && starting_ == 0) {
+      // No thread could start one for it: the pool has none, or a spare
+      // failed to start. Started under the lock, so that no other submission
+      // counts on a thread that might not come.
       if (!StartThread()) {
         queue_.pop_back();
         return false;
@@ -33,7 +34,7 @@ bool PosixThreadPool::Submit(WorkEntry entry, void* argument) noexcept {
       ++started_;
       ++startedBySubmitters_;
     }
-    // Otherwise a spare is on its way, or a busy thread comes back for it.
+    // Otherwise an idle thread takes it, or a spare is on its way.
     return true;
   } catch (...) {
     return false;
@@ -72,9 +73,16 @@ void PosixThreadPool::Serve() noexcept {
   for (;;) {
     auto idleSince = std::chrono::steady_clock::now();
     while (queue_.empty()) {
-      if (closing_ || std::chrono::steady_clock::now() - idleSince >= idleRetirement_) {
-        if (--alive_ == 0) gone_.notify_all();
-        return;
+      const auto now = std::chrono::steady_clock::now();
+      if (closing_ || now - idleSince >= idleRetirement_) {
+        // The last spare stays while other threads are busy: work arriving
+        // then would wait behind theirs, perhaps a library call that blocks
+        // for minutes.
+        if (closing_ || busy_ == 0 || idle_ + starting_ > 0) {
+          if (--alive_ == 0) gone_.notify_all();
+          return;
+        }
+        idleSince = now;
       }
       ++idle_;
       wake_.wait_until(lock, idleSince + idleRetirement_);
@@ -82,6 +90,7 @@ void PosixThreadPool::Serve() noexcept {
     }
     const Item item = queue_.front();
     queue_.pop_front();
+    ++busy_;
     // Without a spare, the next submission would wait for this work to end.
     // Counted before it starts, so that no other thread starts one too, and
     // started unlocked, so that submissions do not wait for it.
@@ -101,6 +110,7 @@ void PosixThreadPool::Serve() noexcept {
     }
     item.entry(item.argument);
     lock.lock();
+    --busy_;
   }
 }
 

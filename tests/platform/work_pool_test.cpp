@@ -120,6 +120,26 @@ TEST(PosixThreadPool, IdleThreadsRetireAndWorkArrivingMeanwhileStillRuns) {
   EXPECT_EQ(pool.CountThreads().alive, 0u);
 }
 
+// A library call that blocks for many retirement periods holds back no later
+// work: the spare it left does not retire while it is busy.
+TEST(PosixThreadPool, WorkHeldLongerThanTheRetirementHoldsNothingBack) {
+  platform::PosixThreadPool pool(1ms);
+  Gate held;
+  held.open = false;
+  ASSERT_TRUE(pool.Submit(&Gate::Pass, &held));
+  ASSERT_TRUE(held.Await([&] { return held.entered == 1; }));
+  for (int round = 0; round < 3; ++round) {
+    // Long enough for every idle thread to have retired many times over.
+    std::this_thread::sleep_for(50ms);
+    Gate later;
+    ASSERT_TRUE(pool.Submit(&Gate::Pass, &later));
+    EXPECT_TRUE(later.Await([&] { return later.finished == 1; })) << "round " << round;
+  }
+  EXPECT_EQ(pool.CountThreads().startedBySubmitters, 1u);
+  held.Open();
+  ASSERT_TRUE(held.Await([&] { return held.finished == 1; }));
+}
+
 TEST(PosixThreadPool, ClosingLetsIdleThreadsGoAtOnce) {
   Gate gate;
   {
