@@ -1,0 +1,311 @@
+// What the host sees when the library fails, and how its list comes back
+// without a forced call. The host asks every 20 ms of the test's clock, and
+// the work each request leaves to the pool is waited for before the clock
+// moves on: minutes of a failing library take moments, and nothing sleeps
+// for a back-off.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fake_clock.h"
+#include "kelsim.h"
+#include "library_profiles.h"
+#include "platform/work_pool.h"
+#include "provider/registry.h"
+#include "ztrtsim.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Names = std::vector<std::string>;
+
+constexpr std::int32_t kEFail = static_cast<std::int32_t>(0x80004005u);
+constexpr std::int32_t kENotImpl = static_cast<std::int32_t>(0x80004001u);
+constexpr std::int64_t kHostPeriodMs = 20;
+
+const char kDescription[] = R"({"targets": {"": {"records": [
+  {"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"},
+  {"status": 1, "modelCode": "0x78C7", "sourceNames": ["kelsyscfg"], "sourceResourceName": "system"}]}}})";
+const Names kNames = {"Dev1", "sync://localhost/system"};
+const Names kWithDev2 = {"Dev1", "Dev2", "sync://localhost/system"};
+const char kAddDev2[] = R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})";
+
+// Passes the plug-in's work on to the pool, counting it, and knows when all
+// of it has ended; or refuses it.
+class TrackedWork {
+ public:
+  static bool Submit(platform::WorkEntry entry, void* argument) noexcept {
+    if (refusing_.load()) return false;
+    auto* item = new (std::nothrow) Item{entry, argument};
+    if (item == nullptr) return false;
+    inFlight_.fetch_add(1);
+    if (!platform::SubmitToPool(&Run, item)) {
+      inFlight_.fetch_sub(1);
+      delete item;
+      return false;
+    }
+    submitted_.fetch_add(1);
+    return true;
+  }
+  static void Refuse(bool refusing) { refusing_.store(refusing); }
+  static bool Idle() { return inFlight_.load() == 0; }
+  static std::uint64_t Submitted() { return submitted_.load(); }
+
+ private:
+  struct Item {
+    platform::WorkEntry entry;
+    void* argument;
+  };
+  static void Run(void* argument) noexcept {
+    std::unique_ptr<Item> item(static_cast<Item*>(argument));
+    item->entry(item->argument);
+    inFlight_.fetch_sub(1);
+  }
+  static std::atomic<int> inFlight_;
+  static std::atomic<std::uint64_t> submitted_;
+  static std::atomic<bool> refusing_;
+};
+std::atomic<int> TrackedWork::inFlight_{0};
+std::atomic<std::uint64_t> TrackedWork::submitted_{0};
+std::atomic<bool> TrackedWork::refusing_{false};
+
+// What the host saw over a stretch of asking.
+struct Seen {
+  int calls = 0;
+  int pending = 0;
+  int written = 0;
+  int unchanged = 0;
+  int failed = 0;
+};
+
+class HealingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    kelsimReset();
+    ztrtsimReset();
+    road::ApplyProfile(road::ProfileOfThisRun());
+    Load(kDescription);
+    ASSERT_EQ(ztrtsimSetTargetURL(1, "", 0), ZTRTSIM_OK);
+    platform::ReplaceWorkSubmitter(&TrackedWork::Submit);
+  }
+
+  void TearDown() override {
+    TrackedWork::Refuse(false);
+    provider::ReleasingAppRef(1);
+    Settle();
+    platform::ReplaceWorkSubmitter(nullptr);
+    EXPECT_EQ(kelsimLiveObjects(), 0u);
+    EXPECT_EQ(kelsimRegistrations(), 0u);
+    EXPECT_EQ(ztrtsimLiveHandles(), 0);
+    kelsimReset();
+    ztrtsimReset();
+  }
+
+  static void Load(const char* description) {
+    char error[512] = "";
+    ASSERT_EQ(kelsimLoadText(description, "test.json", error, sizeof error), 0) << error;
+  }
+  static void ApplyChange(const char* change) {
+    char error[512] = "";
+    ASSERT_EQ(kelsimApplyChange("", change, "change.json", error, sizeof error), 0) << error;
+  }
+  static void Fail(const char* operation, std::uint32_t nth, std::int32_t result) {
+    char error[256] = "";
+    ASSERT_EQ(kelsimSetFailure(operation, nth, result, error, sizeof error), 0) << error;
+  }
+
+  // Until the plug-in's work and the library's callbacks have all ended,
+  // including work that callbacks started.
+  static void Settle() {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    while (!(TrackedWork::Idle() && kelsimWaitIdle(0) == 1 && TrackedWork::Idle())) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the plug-in's work never ended";
+      std::this_thread::sleep_for(1ms);
+    }
+  }
+
+  // One request as the host makes it; a written list becomes what it shows.
+  std::int32_t Ask(std::int32_t force = 0) {
+    hostbind::UHandle slot = nullptr;
+    const std::int32_t result = provider::GetIOControlNames(1, &slot, force);
+    ++seen.calls;
+    switch (result) {
+      case provider::kResultPending: ++seen.pending; break;
+      case provider::kResultWritten: ++seen.written; break;
+      case provider::kResultUnchanged: ++seen.unchanged; break;
+      default: ++seen.failed; break;
+    }
+    if (slot != nullptr) {
+      shown.clear();
+      for (std::int32_t i = 0; i + 2 < ztrtsimListCount(slot); ++i) {
+        char buffer[64] = "";
+        std::size_t length = 0;
+        EXPECT_EQ(ztrtsimListGetStringAttr(slot, i, "n", buffer, sizeof buffer, &length), ZTRTSIM_OK);
+        shown.emplace_back(buffer, length);
+      }
+      EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
+      listShown = true;
+    }
+    return result;
+  }
+
+  // Asks every host period for `ms` of the test's clock.
+  void AskFor(std::int64_t ms) {
+    for (std::int64_t t = 0; t < ms; t += kHostPeriodMs) {
+      Ask();
+      Settle();
+      clock.Advance(kHostPeriodMs);
+    }
+  }
+
+  // Asks every host period until the host shows `expected`; the time it took, or -1.
+  std::int64_t AskUntilShown(const Names& expected, std::int64_t withinMs) {
+    for (std::int64_t t = 0; t <= withinMs; t += kHostPeriodMs) {
+      Ask();
+      Settle();
+      if (listShown && shown == expected) return t;
+      clock.Advance(kHostPeriodMs);
+    }
+    return -1;
+  }
+
+  static std::uint64_t Attempts() { return kelsimCallCount("kelsysInstantiateFramework2"); }
+
+  kronel_test::FakeClock clock;
+  Seen seen;
+  Names shown;
+  bool listShown = false;
+};
+
+// No list comes before the hardware was read: while the first query is
+// under way the host hears "pending", never an empty list.
+TEST_F(HealingTest, NoListBeforeTheHardwareWasRead) {
+  char error[256] = "";
+  ASSERT_EQ(kelsimSetLatency("FindHardware", 200, error, sizeof error), 0) << error;
+  std::int32_t result;
+  do {
+    result = Ask();
+    std::this_thread::sleep_for(1ms);
+  } while (result == provider::kResultPending);
+  EXPECT_EQ(result, provider::kResultWritten);
+  EXPECT_EQ(shown, kNames);
+  EXPECT_EQ(seen.written, 1);
+  EXPECT_GT(seen.pending, 1);
+}
+
+// The library cannot make a framework for a while, then can: the host gets
+// the empty list once the first attempt has failed, the attempts back off,
+// and the list comes back by itself, registered, so a later change shows.
+class FrameworksRefused : public HealingTest, public ::testing::WithParamInterface<std::int64_t> {};
+
+TEST_P(FrameworksRefused, ListComesBackWhenTheLibraryCan) {
+  const std::int64_t refusedMs = GetParam();
+  Fail("kelsysInstantiateFramework2", 0, kEFail);
+  AskFor(refusedMs);
+  EXPECT_TRUE(listShown);
+  EXPECT_EQ(shown, Names{});
+  // Back-off from 1 s, doubling: attempts at about 0, 1, 3, 7, 15, 31 s.
+  EXPECT_LE(Attempts(), refusedMs <= 3000 ? 3u : 7u);
+  EXPECT_GE(Attempts(), 2u);
+  kelsimClearFailures();
+  const std::int64_t healed = AskUntilShown(kNames, 72000);
+  std::printf("frameworks refused %lld ms: %d calls, %llu attempts; healed %lld ms after\n",
+              static_cast<long long>(refusedMs), seen.calls, static_cast<unsigned long long>(Attempts()),
+              static_cast<long long>(healed));
+  ASSERT_GE(healed, 0);
+  EXPECT_EQ(seen.failed, 0);
+  EXPECT_EQ(kelsimHasHandler(""), 1);
+  ApplyChange(kAddDev2);
+  EXPECT_GE(AskUntilShown(kWithDev2, 100), 0);
+}
+INSTANTIATE_TEST_SUITE_P(ForAWhile, FrameworksRefused, ::testing::Values(3000, 60000));
+
+// A library that takes no registration still gives the list at once, and a
+// device added later shows within 5 s.
+TEST_F(HealingTest, LibraryWithoutRegistrationsStillShowsChanges) {
+  Fail("SetNotificationHandler", 0, kENotImpl);
+  EXPECT_GE(AskUntilShown(kNames, 1000), 0);
+  EXPECT_LE(seen.pending, 2);
+  ApplyChange(kAddDev2);
+  const std::int64_t shownAfter = AskUntilShown(kWithDev2, 5000 + kHostPeriodMs);
+  EXPECT_GE(shownAfter, 0);
+  std::printf("without registrations: a change shown after %lld ms, %llu queries in all\n",
+              static_cast<long long>(shownAfter), static_cast<unsigned long long>(kelsimCallCount("FindHardware")));
+  EXPECT_EQ(Attempts(), 1u);
+}
+
+// FindHardware fails for a while: the host keeps its list, no retry comes
+// before its back-off, and the change made meanwhile shows once the query
+// works again.
+TEST_F(HealingTest, QueryFailingForAWhileHeals) {
+  ASSERT_GE(AskUntilShown(kNames, 1000), 0);
+  Fail("FindHardware", 0, kEFail);
+  ApplyChange(kAddDev2);
+  Settle();
+  const std::uint64_t submitted = TrackedWork::Submitted();
+  AskFor(780);
+  EXPECT_EQ(TrackedWork::Submitted(), submitted) << "a retry came before its back-off";
+  AskFor(2000 - 780);
+  EXPECT_EQ(shown, kNames);
+  kelsimClearFailures();
+  const std::int64_t healed = AskUntilShown(kWithDev2, 2 * 2400);
+  std::printf("query failing 2 s: healed %lld ms after, %d calls\n", static_cast<long long>(healed), seen.calls);
+  EXPECT_GE(healed, 0);
+  EXPECT_EQ(seen.failed, 0);
+}
+
+// A change that the library tells while the plug-in registers, and whose
+// query then fails, still arrives with the retry.
+TEST_F(HealingTest, ChangeToldWhileRegisteringSurvivesAFailedQuery) {
+  char error[512] = "";
+  ASSERT_EQ(kelsimApplyChangeDuring("SetNotificationHandler", "", kAddDev2, "change.json", error, sizeof error), 0)
+      << error;
+  Fail("FindHardware", 1, kEFail);
+  EXPECT_GE(AskUntilShown(kWithDev2, 1200 + kHostPeriodMs), 0);
+}
+
+// A registered cache reads again once its last read is a minute old, for a
+// change the library never told; not before.
+TEST_F(HealingTest, UntoldChangeShowsWithinAMinute) {
+  ASSERT_GE(AskUntilShown(kNames, 1000), 0);
+  const std::uint64_t reads = kelsimCallCount("FindHardware");
+  Load(R"({"targets": {"": {"records": [
+    {"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"},
+    {"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"},
+    {"status": 1, "modelCode": "0x78C7", "sourceNames": ["kelsyscfg"], "sourceResourceName": "system"}]}}})");
+  AskFor(59000);
+  EXPECT_EQ(kelsimCallCount("FindHardware"), reads);
+  EXPECT_GE(AskUntilShown(kWithDev2, 2000), 0);
+}
+
+// Pool work refused: a forced request is answered 7 and leaves the cache
+// stale, so the next request refreshes instead of answering "unchanged"; a
+// refused background read costs the host nothing and backs off.
+TEST_F(HealingTest, RefusedWorkIsAskedForAgain) {
+  ASSERT_GE(AskUntilShown(kNames, 1000), 0);
+  TrackedWork::Refuse(true);
+  EXPECT_EQ(Ask(1), provider::kResultFailure);
+  TrackedWork::Refuse(false);
+  EXPECT_EQ(Ask(), provider::kResultPending);
+  listShown = false;
+  EXPECT_GE(AskUntilShown(kNames, 100), 0);
+
+  clock.Advance(60000);
+  TrackedWork::Refuse(true);
+  EXPECT_EQ(Ask(), provider::kResultUnchanged);
+  TrackedWork::Refuse(false);
+  const std::uint64_t submitted = TrackedWork::Submitted();
+  AskFor(780);
+  EXPECT_EQ(TrackedWork::Submitted(), submitted);
+  AskFor(440);
+  EXPECT_EQ(TrackedWork::Submitted(), submitted + 1);
+}
+
+}  // namespace
