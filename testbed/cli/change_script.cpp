@@ -1,11 +1,13 @@
 #include "change_script.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
 
+#include "description_loader.h"
 #include "hardware.h"
 #include "hresult_text.h"
 #include "json_excerpt.h"
@@ -24,6 +26,12 @@ constexpr double kDefaultLinger = 1.0;
 
 std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+std::string SecondsText(double seconds) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g s", seconds);
+  return buffer;
+}
+
 std::string Plural(std::size_t count, const char* noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }
@@ -36,8 +44,9 @@ struct ActionKey {
 constexpr ActionKey kActions[] = {
     {"add", StepAction::kAdd},   {"remove", StepAction::kRemove}, {"replace", StepAction::kReplace},
     {"fail", StepAction::kFail}, {"slow", StepAction::kSlow},     {"clearFailures", StepAction::kClearFailures},
+    {"restart", StepAction::kRestart}, {"profile", StepAction::kProfile},
 };
-constexpr char kActionList[] = "add, remove, replace, fail, slow or clearFailures";
+constexpr char kActionList[] = "add, remove, replace, fail, slow, clearFailures, restart or profile";
 
 class Parser {
  public:
@@ -77,7 +86,12 @@ class Parser {
       script.steps.push_back(std::move(step));
     }
     const double last = script.steps.empty() ? 0 : script.steps.back().at;
-    script.end = last + kDefaultLinger;
+    // Long enough by default to see the last failure for a while end.
+    double lastEvent = last;
+    for (const Step& step : script.steps) {
+      if (step.EndsByItself()) lastEvent = std::max(lastEvent, step.EndsAt());
+    }
+    script.end = lastEvent + kDefaultLinger;
     if (end != nullptr) {
       script.end = ParseSeconds(end->value, "end");
       if (script.end < last) {
@@ -107,11 +121,7 @@ class Parser {
     Fail(member.keyPosition, "unknown key " + Quote(member.key) + " in " + where + " (expected one of: " + list + ")");
   }
 
-  static std::string Seconds(double seconds) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%g s", seconds);
-    return buffer;
-  }
+  static std::string Seconds(double seconds) { return SecondsText(seconds); }
 
   double ParseSeconds(const Value& value, const char* field) const {
     ExpectKind(value, Kind::kNumber, Quote(field));
@@ -167,6 +177,21 @@ class Parser {
     return value.text;
   }
 
+  // Checked by the library's own reader, at the profile's place in the script.
+  void ParseProfile(const Value& value, Step& step) const {
+    ExpectKind(value, Kind::kObject, Quote("profile"));
+    if (value.members.empty()) {
+      Fail(value.position, "expected at least one member in \"profile\", such as \"notifications\"");
+    }
+    step.profile = IsolateValue(text_, value.position);
+    try {
+      kelmorrow::LoadProfile(step.profile, source_);
+    } catch (const kelmorrow::DescriptionError& error) {
+      throw ScriptError(error.what());
+    }
+    for (const Member& member : value.members) step.profileMembers.emplace_back(member.key, member.value.text);
+  }
+
   Step ParseStep(const Value& item) const {
     ExpectKind(item, Kind::kObject, "a step");
     Step step;
@@ -177,6 +202,7 @@ class Parser {
     const Member* result = nullptr;
     const Member* call = nullptr;
     const Member* ms = nullptr;
+    const Member* forMember = nullptr;
     for (const Member& member : item.members) {
       const ActionKey* key = nullptr;
       for (const ActionKey& candidate : kActions) {
@@ -199,9 +225,12 @@ class Parser {
         call = &member;
       } else if (member.key == "ms") {
         ms = &member;
+      } else if (member.key == "for") {
+        forMember = &member;
       } else {
         UnknownKey(member, "a step",
-                   {"at", "target", "add", "remove", "replace", "fail", "result", "call", "slow", "ms", "clearFailures"});
+                   {"at", "target", "add", "remove", "replace", "fail", "result", "call", "for", "slow", "ms",
+                    "clearFailures", "restart", "profile"});
       }
     }
     if (at == nullptr) Fail(item.position, "expected \"at\" (seconds after the replay began) in the step");
@@ -217,6 +246,7 @@ class Parser {
     if (step.action != StepAction::kFail) {
       belongsTo(result, "fail");
       belongsTo(call, "fail");
+      belongsTo(forMember, "fail");
     }
     if (step.action != StepAction::kSlow) belongsTo(ms, "slow");
 
@@ -238,6 +268,17 @@ class Parser {
         step.operation = ParseOperation(value, "fail");
         step.result = result != nullptr ? ParseResult(result->value) : kDefaultFailure;
         if (call != nullptr) step.call = ParseCount(call->value, "call", std::numeric_limits<std::uint32_t>::max());
+        if (forMember != nullptr) {
+          step.forSeconds = ParseSeconds(forMember->value, "for");
+          if (step.forSeconds <= 0 || step.ForMilliseconds() == 0) {
+            Fail(forMember->value.position,
+                 "expected seconds above 0 (at least 0.001) for \"for\", found " + forMember->value.text);
+          }
+          if (step.call != 0) {
+            Fail(call->value.position, "\"for\" makes every call fail for a while, so \"call\" can only be 0 "
+                                       "beside it, not " + call->value.text);
+          }
+        }
         break;
       case StepAction::kSlow:
         step.operation = ParseOperation(value, "slow");
@@ -246,6 +287,12 @@ class Parser {
         break;
       case StepAction::kClearFailures:
         if (value.kind != Kind::kBool || !value.boolean) Fail(value.position, "expected true for \"clearFailures\"");
+        break;
+      case StepAction::kRestart:
+        if (value.kind != Kind::kBool || !value.boolean) Fail(value.position, "expected true for \"restart\"");
+        break;
+      case StepAction::kProfile:
+        ParseProfile(value, step);
         break;
     }
     if (step.ChangesRecords()) {
@@ -278,17 +325,31 @@ std::string Step::Describe() const {
     }
     case StepAction::kFail:
       return operation + " fails with " + HexResult(result) +
-             (call == 0   ? " on every call"
-              : call == 1 ? " on its next call"
-                          : " on its call " + std::to_string(call) + " from now");
+             (forSeconds > 0 ? " on every call for " + SecondsText(forSeconds)
+              : call == 0    ? " on every call"
+              : call == 1    ? " on its next call"
+                             : " on its call " + std::to_string(call) + " from now");
     case StepAction::kSlow:
       return milliseconds == 0 ? operation + " no longer slowed"
                                : operation + " takes " + std::to_string(milliseconds) + " ms longer";
     case StepAction::kClearFailures:
       return "injected failures cleared";
+    case StepAction::kRestart:
+      return "the library's service restarts";
+    case StepAction::kProfile: {
+      std::string list;
+      for (const auto& member : profileMembers) list += (list.empty() ? "" : ", ") + member.first + " " + member.second;
+      return "the library's profile changes: " + list;
+    }
   }
   return "";
 }
+
+std::string Step::DescribeEnd() const {
+  return "the failure of " + operation + " with " + HexResult(result) + " is over";
+}
+
+std::uint32_t Step::ForMilliseconds() const { return static_cast<std::uint32_t>(std::lround(forSeconds * 1000)); }
 
 std::vector<std::string> ChangeScript::ChangedTargets() const {
   std::vector<std::string> targets;

@@ -1,18 +1,20 @@
 #pragma once
-// A change script: timed steps that change a target's records, or make an
-// operation of the simulated library fail or slow, replayed during --watch.
+// A change script: timed steps that change a target's records, make an
+// operation of the simulated library fail or slow, restart its service or
+// change its profile, replayed during --watch.
 #include <cstdint>
 #include <functional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "json_value.h"
 
 namespace kronel_names {
 
-enum class StepAction { kAdd, kRemove, kReplace, kFail, kSlow, kClearFailures };
+enum class StepAction { kAdd, kRemove, kReplace, kFail, kSlow, kClearFailures, kRestart, kProfile };
 
 struct Step {
   double at = 0;  // seconds after the replay began
@@ -29,13 +31,25 @@ struct Step {
   std::string operation;
   std::int32_t result = 0;         // kFail
   std::uint32_t call = 0;          // kFail: 0 every call, n the n-th call from now
+  double forSeconds = 0;           // kFail: how long every call fails; 0 until cleared
   std::uint32_t milliseconds = 0;  // kSlow; 0 removes the latency
+
+  // kProfile: the members given, as the library reads them, and as written
+  std::string profile;
+  std::vector<std::pair<std::string, std::string>> profileMembers;
 
   bool ChangesRecords() const {
     return action == StepAction::kAdd || action == StepAction::kRemove || action == StepAction::kReplace;
   }
+  // A failure that ends by itself, at this many seconds after the start.
+  bool EndsByItself() const { return action == StepAction::kFail && forSeconds > 0; }
+  double EndsAt() const { return at + forSeconds; }
+  std::uint32_t ForMilliseconds() const;
+
   // "add 1 record to \"\"", "FindHardware fails with 0x800706BA on every call", ...
   std::string Describe() const;
+  // What the end of a failure for a while shows.
+  std::string DescribeEnd() const;
 };
 
 struct ChangeScript {

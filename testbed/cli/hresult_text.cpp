@@ -19,6 +19,7 @@ constexpr Known kKnown[] = {
     {0x80004004u, "E_ABORT"},
     {0x80004005u, "E_FAIL"},
     {0x8000FFFFu, "E_UNEXPECTED"},
+    {0x80010108u, "RPC_E_DISCONNECTED"},
     {0x80020005u, "DISP_E_TYPEMISMATCH"},
     {0x80070005u, "E_ACCESSDENIED"},
     {0x80070006u, "E_HANDLE"},

@@ -66,13 +66,11 @@ std::size_t EndOfValue(std::string_view text, std::size_t begin) {
   return text.size();
 }
 
-}  // namespace
-
-std::string IsolateMember(std::string_view text, Position key, Position value) {
-  const std::size_t from = OffsetOf(text, key);
-  const std::size_t to = EndOfValue(text, OffsetOf(text, value));
+// Keeps [from, to) and the line ends, blanks everything else; `wrap` opens
+// an object with the first blank before the member and closes it at the end.
+std::string Isolate(std::string_view text, std::size_t from, std::size_t to, bool wrap) {
   std::string out(text.substr(0, Start(text)));
-  bool opened = false;
+  bool opened = !wrap;
   for (std::size_t i = Start(text); i < text.size(); ++i) {
     char c = text[i];
     if (i >= from && i < to) {
@@ -80,13 +78,23 @@ std::string IsolateMember(std::string_view text, Position key, Position value) {
     } else if (c == '\n' || c == '\r') {
       out += c;
     } else if (!IsContinuation(c)) {
-      // The first blank before the member opens the object around it.
       out += !opened && i < from ? '{' : ' ';
       opened = opened || i < from;
     }
   }
-  out += '}';
+  if (wrap) out += '}';
   return out;
+}
+
+}  // namespace
+
+std::string IsolateMember(std::string_view text, Position key, Position value) {
+  return Isolate(text, OffsetOf(text, key), EndOfValue(text, OffsetOf(text, value)), true);
+}
+
+std::string IsolateValue(std::string_view text, Position value) {
+  const std::size_t from = OffsetOf(text, value);
+  return Isolate(text, from, EndOfValue(text, from), false);
 }
 
 }  // namespace kronel_names

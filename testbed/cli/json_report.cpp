@@ -125,7 +125,8 @@ void JsonReport::WatchBegins(const ChangeScript& script, const std::vector<std::
 }
 
 void JsonReport::StepApplied(double seconds, std::size_t number, const Step& step) {
-  static const char* const kActions[] = {"add", "remove", "replace", "fail", "slow", "clearFailures"};
+  static const char* const kActions[] = {"add",           "remove",  "replace", "fail", "slow",
+                                         "clearFailures", "restart", "profile"};
   json event = {{"event", "step"},
                 {"seconds", Rounded(seconds)},
                 {"step", number},
@@ -134,7 +135,19 @@ void JsonReport::StepApplied(double seconds, std::size_t number, const Step& ste
                 {"text", step.Describe()}};
   if (step.ChangesRecords()) event["target"] = step.target;
   if (!step.operation.empty()) event["operation"] = step.operation;
+  if (step.EndsByItself()) event["for"] = step.forSeconds;
+  if (step.action == StepAction::kProfile) event["profile"] = json::parse(step.profile);
   Emit(event);
+}
+
+void JsonReport::StepEnded(double seconds, std::size_t number, const Step& step) {
+  Emit({{"event", "stepEnds"},
+        {"seconds", Rounded(seconds)},
+        {"step", number},
+        {"at", step.where},
+        {"action", "fail"},
+        {"operation", step.operation},
+        {"text", step.DescribeEnd()}});
 }
 
 void JsonReport::NewList(double seconds, const TargetListing& listing, const ListChange& change) {

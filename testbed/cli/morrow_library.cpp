@@ -64,6 +64,9 @@ MorrowLibrary MorrowLibrary::Simulated() {
   Take(module, path, "kelsimApplyChange", control.applyChange);
   Take(module, path, "kelsimSetLatency", control.setLatency);
   Take(module, path, "kelsimSetFailure", control.setFailure);
+  Take(module, path, "kelsimSetFailureFor", control.setFailureFor);
+  Take(module, path, "kelsimRestartService", control.restartService);
+  Take(module, path, "kelsimChangeProfile", control.changeProfile);
   Take(module, path, "kelsimClearFailures", control.clearFailures);
   Take(module, path, "kelsimCallCount", control.callCount);
   Take(module, path, "kelsimFailureCount", control.failureCount);

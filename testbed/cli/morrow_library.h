@@ -25,6 +25,9 @@ struct SimulationControl {
   decltype(&kelsimApplyChange) applyChange = nullptr;
   decltype(&kelsimSetLatency) setLatency = nullptr;
   decltype(&kelsimSetFailure) setFailure = nullptr;
+  decltype(&kelsimSetFailureFor) setFailureFor = nullptr;
+  decltype(&kelsimRestartService) restartService = nullptr;
+  decltype(&kelsimChangeProfile) changeProfile = nullptr;
   decltype(&kelsimClearFailures) clearFailures = nullptr;
   decltype(&kelsimCallCount) callCount = nullptr;
   decltype(&kelsimFailureCount) failureCount = nullptr;

@@ -47,6 +47,8 @@ class Report {
   virtual void Lists(const std::vector<TargetListing>& listings) = 0;
   virtual void WatchBegins(const ChangeScript& script, const std::vector<std::string>& targets) = 0;
   virtual void StepApplied(double seconds, std::size_t number, const Step& step) = 0;
+  // A failure for a while is over.
+  virtual void StepEnded(double seconds, std::size_t number, const Step& step) = 0;
   virtual void NewList(double seconds, const TargetListing& listing, const ListChange& change) = 0;
   virtual void Failure(double seconds, const TargetListing& listing) = 0;
   // Calls the library answered with a failure since the last report; a

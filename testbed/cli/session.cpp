@@ -186,7 +186,10 @@ void Session::Apply(const Step& step, const std::string& source) {
         hardware_->Apply(step.target, kelmorrow::LoadChange(step.change, source), step.records, source);
       break;
     case StepAction::kFail:
-      status = control_->setFailure(step.operation.c_str(), step.call, step.result, error, sizeof error);
+      status = step.EndsByItself() ? control_->setFailureFor(step.operation.c_str(), step.ForMilliseconds(),
+                                                             step.result, error, sizeof error)
+                                   : control_->setFailure(step.operation.c_str(), step.call, step.result, error,
+                                                          sizeof error);
       break;
     case StepAction::kSlow:
       status = control_->setLatency(step.operation.c_str(), step.milliseconds, error, sizeof error);
@@ -194,6 +197,12 @@ void Session::Apply(const Step& step, const std::string& source) {
       break;
     case StepAction::kClearFailures:
       control_->clearFailures();
+      break;
+    case StepAction::kRestart:
+      control_->restartService();
+      break;
+    case StepAction::kProfile:
+      status = control_->changeProfile(step.profile.c_str(), error, sizeof error);
       break;
   }
   // The script was tried on the library before the run, so this is not the input's fault.
@@ -210,14 +219,24 @@ bool Session::Watch(const ChangeScript& script) {
   LibraryActivity activity = ReadLibraryActivity(control_);
   Clock::time_point quietSince = start;
   std::size_t next = 0;
+  // Failures for a while, by the time they end (counted from when the library took them) and step.
+  std::multimap<double, std::size_t> ending;
   std::uint64_t failures = control_->failureCount();
   for (;;) {
     const Clock::time_point now = Clock::now();
     const double elapsed = Seconds(now - start);
     for (; next < script.steps.size() && script.steps[next].at <= elapsed; ++next) {
-      Apply(script.steps[next], script.source);
-      report_.StepApplied(elapsed, next + 1, script.steps[next]);
+      const Step& step = script.steps[next];
+      Apply(step, script.source);
+      report_.StepApplied(elapsed, next + 1, step);
+      if (step.EndsByItself()) ending.emplace(Seconds(Clock::now() - start) + step.forSeconds, next);
+      if (step.action == StepAction::kClearFailures) ending.clear();
       quietSince = now;
+    }
+    while (!ending.empty() && ending.begin()->first <= elapsed) {
+      const std::size_t number = ending.begin()->second;
+      ending.erase(ending.begin());
+      report_.StepEnded(elapsed, number + 1, script.steps[number]);
     }
     for (Watched& watched : watched_) {
       if (watched.failed) continue;

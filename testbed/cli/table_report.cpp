@@ -126,6 +126,11 @@ void TableReport::StepApplied(double seconds, std::size_t number, const Step& st
   out_.flush();
 }
 
+void TableReport::StepEnded(double seconds, std::size_t number, const Step& step) {
+  out_ << Stamp(seconds) << "step " << number << " ends: " << Printable(step.DescribeEnd()) << "\n";
+  out_.flush();
+}
+
 void TableReport::NewList(double seconds, const TargetListing& listing, const ListChange& change) {
   const std::vector<std::string>& names = *listing.names;
   out_ << Stamp(seconds) << "\"" << Printable(listing.target) << "\": new list, " << names.size() << " name"

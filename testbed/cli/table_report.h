@@ -13,6 +13,7 @@ class TableReport : public Report {
   void Lists(const std::vector<TargetListing>& listings) override;
   void WatchBegins(const ChangeScript& script, const std::vector<std::string>& targets) override;
   void StepApplied(double seconds, std::size_t number, const Step& step) override;
+  void StepEnded(double seconds, std::size_t number, const Step& step) override;
   void NewList(double seconds, const TargetListing& listing, const ListChange& change) override;
   void Failure(double seconds, const TargetListing& listing) override;
   void LibraryFailures(double seconds, std::uint64_t failures, std::uint64_t total) override;

@@ -136,9 +136,8 @@ class Loader {
     return change;
   }
 
-  Profile LoadProfile(const Value& root) const {
+  Profile LoadProfile(const Value& root, Profile profile = Profile()) const {
     ExpectKind(root, Kind::kObject, "the profile");
-    Profile profile;
     for (const Member& member : root.members) {
       if (member.key == "registrations") {
         profile.registrations = LoadChoice<Profile::Registrations>(member, kRegistrationsNames);
@@ -151,9 +150,11 @@ class Loader {
       } else if (member.key == "late-release-ms") {
         profile.lateReleaseMs =
             static_cast<std::uint32_t>(LoadInteger(member.value, morrowkit::kPropertyTypeUInt32, member.key));
+      } else if (member.key == "notifications") {
+        profile.notifications = LoadChoice<Profile::Notifications>(member, kNotificationsNames);
       } else {
         UnknownKey(member, "the profile",
-                   {"registrations", "removal", "delivery", "frameworks", "late-release-ms"});
+                   {"registrations", "removal", "delivery", "frameworks", "late-release-ms", "notifications"});
       }
     }
     return profile;
@@ -469,8 +470,8 @@ Change LoadChange(std::string_view text, const std::string& source) {
   return Loader(source).LoadChange(ParseText(text, source));
 }
 
-Profile LoadProfile(std::string_view text, const std::string& source) {
-  return Loader(source).LoadProfile(ParseText(text, source));
+Profile LoadProfile(std::string_view text, const std::string& source, const Profile& base) {
+  return Loader(source).LoadProfile(ParseText(text, source), base);
 }
 
 }  // namespace kelmorrow

@@ -27,7 +27,7 @@ struct Change {
 
 Model LoadDescription(std::string_view text, const std::string& source);
 Change LoadChange(std::string_view text, const std::string& source);
-// Members left out take their defaults.
-Profile LoadProfile(std::string_view text, const std::string& source);
+// Members left out keep their values in `base`.
+Profile LoadProfile(std::string_view text, const std::string& source, const Profile& base = Profile());
 
 }  // namespace kelmorrow

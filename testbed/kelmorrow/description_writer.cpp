@@ -96,6 +96,7 @@ Json WriteProfile(const Profile& profile) {
   out["delivery"] = kDeliveryNames[static_cast<int>(profile.delivery)];
   out["frameworks"] = kFrameworksNames[static_cast<int>(profile.frameworks)];
   out["late-release-ms"] = profile.lateReleaseMs;
+  out["notifications"] = kNotificationsNames[static_cast<int>(profile.notifications)];
   return out;
 }
 

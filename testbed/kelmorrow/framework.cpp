@@ -15,12 +15,18 @@ Framework* g_shared = nullptr;  // may be on its way out: take it only with TryA
 }  // namespace
 
 Framework::Framework(bool flag1, bool flag2)
-    : serial_(g_nextSerial.fetch_add(1)), flag1_(flag1), flag2_(flag2) {}
+    : serial_(g_nextSerial.fetch_add(1)),
+      service_(Library::Instance().notifier().Service()),
+      flag1_(flag1),
+      flag2_(flag2) {}
+
+bool Framework::Disconnected() const { return service_ != Library::Instance().notifier().Service(); }
 
 Framework* Framework::Obtain(bool flag1, bool flag2, bool shared) {
   if (!shared) return new Framework(flag1, flag2);
   std::lock_guard<std::mutex> lock(g_sharedMutex);
-  if (g_shared != nullptr && g_shared->refs_.TryAdd()) return g_shared;
+  // One made before a restart is left to those who hold it.
+  if (g_shared != nullptr && !g_shared->Disconnected() && g_shared->refs_.TryAdd()) return g_shared;
   g_shared = new Framework(flag1, flag2);
   return g_shared;
 }
@@ -50,13 +56,13 @@ std::uint32_t Framework::Release() {
   return left;
 }
 
-HRESULT Framework::Reserved18() { return RunOperation("Reserved18", nullptr, [] { return kE_NotImpl; }); }
-HRESULT Framework::Reserved19() { return RunOperation("Reserved19", nullptr, [] { return kE_NotImpl; }); }
-HRESULT Framework::Reserved20() { return RunOperation("Reserved20", nullptr, [] { return kE_NotImpl; }); }
-HRESULT Framework::Reserved21() { return RunOperation("Reserved21", nullptr, [] { return kE_NotImpl; }); }
-HRESULT Framework::Reserved29() { return RunOperation("Reserved29", nullptr, [] { return kE_NotImpl; }); }
-HRESULT Framework::Reserved30() { return RunOperation("Reserved30", nullptr, [] { return kE_NotImpl; }); }
-HRESULT Framework::Reserved31() { return RunOperation("Reserved31", nullptr, [] { return kE_NotImpl; }); }
-HRESULT Framework::Reserved32() { return RunOperation("Reserved32", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved18() { return Run("Reserved18", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved19() { return Run("Reserved19", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved20() { return Run("Reserved20", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved21() { return Run("Reserved21", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved29() { return Run("Reserved29", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved30() { return Run("Reserved30", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved31() { return Run("Reserved31", nullptr, [] { return kE_NotImpl; }); }
+HRESULT Framework::Reserved32() { return Run("Reserved32", nullptr, [] { return kE_NotImpl; }); }
 
 }  // namespace kelmorrow

@@ -1,10 +1,14 @@
 #pragma once
 // The framework object that kelsysInstantiateFramework2 hands out. Every
 // instance works on the library's one model. Each has a serial number of its
-// own, which, unlike its address, is never used again.
+// own, which, unlike its address, is never used again. After the service
+// restarts, an object made before answers every call but those of IUnknown
+// with RPC_E_DISCONNECTED.
 #include <cstdint>
 
+#include "framework_support.h"
 #include "morrowkit/interfaces.h"
+#include "operation.h"
 #include "ref_count.h"
 
 namespace kelmorrow {
@@ -79,10 +83,27 @@ class Framework final : public morrowkit::IqvSysFramework3, public morrowkit::Iq
   Framework(bool flag1, bool flag2);
   ~Framework() = default;
 
+  bool Disconnected() const;
+  // RunOperation, for a method of this object.
+  template <class Body>
+  HRESULT Run(const char* operation, BSTR* detail, Body&& body);
+
   RefCount refs_;
   const std::uint64_t serial_;
+  const std::uint64_t service_;  // the library's Notifier::Service() when made
   const bool flag1_;
   const bool flag2_;
 };
+
+template <class Body>
+HRESULT Framework::Run(const char* operation, BSTR* detail, Body&& body) {
+  return RunOperation(operation, detail, [&]() -> HRESULT {
+    if (Disconnected()) {
+      return FailWithDetail(kRpcE_Disconnected, detail,
+                            "the framework object was disconnected: the service restarted");
+    }
+    return body();
+  });
+}
 
 }  // namespace kelmorrow

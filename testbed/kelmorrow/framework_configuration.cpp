@@ -15,7 +15,7 @@ const char kDefaultLicense[] = "kelmorrow simulated configuration library";
 }  // namespace
 
 HRESULT Framework::SaveConfiguration() {
-  return RunOperation("SaveConfiguration", nullptr, [&]() -> HRESULT {
+  return Run("SaveConfiguration", nullptr, [&]() -> HRESULT {
     std::lock_guard<std::mutex> lock(Library::Instance().mutex());
     Library::Instance().state().saved = true;
     return platform::kS_OK;
@@ -23,7 +23,7 @@ HRESULT Framework::SaveConfiguration() {
 }
 
 HRESULT Framework::SetTraceLevel(std::int32_t enabled, std::uint32_t level) {
-  return RunOperation("SetTraceLevel", nullptr, [&]() -> HRESULT {
+  return Run("SetTraceLevel", nullptr, [&]() -> HRESULT {
     if (!IsFlag(enabled) || level > 4) return platform::kE_INVALIDARG;
     std::lock_guard<std::mutex> lock(Library::Instance().mutex());
     Library::Instance().state().traceEnabled = enabled != 0;
@@ -36,7 +36,7 @@ HRESULT Framework::GetLicenseState(std::int32_t* licensed, BSTR* text, BSTR* det
   Clear(licensed);
   Clear(text);
   Clear(detail);
-  return RunOperation("GetLicenseState", detail, [&]() -> HRESULT {
+  return Run("GetLicenseState", detail, [&]() -> HRESULT {
     if (licensed == nullptr || text == nullptr) {
       return FailWithDetail(platform::kE_POINTER, detail, "a required argument is null");
     }
@@ -52,7 +52,7 @@ HRESULT Framework::ImportConfiguration(morrowkit::IqvSysPropertyBag** settings, 
   Clear(settings);
   Clear(source);
   Clear(detail);
-  return RunOperation("ImportConfiguration", detail, [&]() -> HRESULT {
+  return Run("ImportConfiguration", detail, [&]() -> HRESULT {
     if (settings == nullptr || source == nullptr) {
       return FailWithDetail(platform::kE_POINTER, detail, "a required argument is null");
     }
@@ -72,7 +72,7 @@ HRESULT Framework::ExportConfiguration(std::int32_t* complete, BSTR* text, BSTR*
   Clear(complete);
   Clear(text);
   Clear(detail);
-  return RunOperation("ExportConfiguration", detail, [&]() -> HRESULT {
+  return Run("ExportConfiguration", detail, [&]() -> HRESULT {
     if (complete == nullptr || text == nullptr) {
       return FailWithDetail(platform::kE_POINTER, detail, "a required argument is null");
     }
@@ -90,7 +90,7 @@ HRESULT Framework::ExportConfiguration(std::int32_t* complete, BSTR* text, BSTR*
 
 HRESULT Framework::GetErrorCount(std::uint32_t* count) {
   Clear(count);
-  return RunOperation("GetErrorCount", nullptr, [&]() -> HRESULT {
+  return Run("GetErrorCount", nullptr, [&]() -> HRESULT {
     if (count == nullptr) return platform::kE_POINTER;
     std::uint64_t failures = Library::Instance().control().Failures();
     *count = static_cast<std::uint32_t>(std::min<std::uint64_t>(failures, std::numeric_limits<std::uint32_t>::max()));
@@ -101,7 +101,7 @@ HRESULT Framework::GetErrorCount(std::uint32_t* count) {
 HRESULT Framework::GetReport(BSTR* report, BSTR* detail) {
   Clear(report);
   Clear(detail);
-  return RunOperation("GetReport", detail, [&]() -> HRESULT {
+  return Run("GetReport", detail, [&]() -> HRESULT {
     if (report == nullptr) return FailWithDetail(platform::kE_POINTER, detail, "a required argument is null");
     Library& library = Library::Instance();
     std::string text = std::string(kDefaultLicense) + "\nframework flags: " + (flag1_ ? "1" : "0") + " " +

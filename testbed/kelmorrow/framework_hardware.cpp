@@ -23,7 +23,7 @@ std::vector<RecordPtr> RecordsOf(const std::string& name) {
 
 HRESULT Framework::FindHardware(const platform::WideChar* target, morrowkit::IqvSysEnumUnknown** records) {
   Clear(records);
-  return RunOperation("FindHardware", nullptr, [&]() -> HRESULT {
+  return Run("FindHardware", nullptr, [&]() -> HRESULT {
     if (target == nullptr || records == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name) return platform::kE_INVALIDARG;
@@ -48,7 +48,7 @@ HRESULT Framework::FindHardware(const platform::WideChar* target, morrowkit::Iqv
 HRESULT Framework::FindHardwareByModel(const platform::WideChar* target, std::uint32_t modelCode, void* reserved,
                                        morrowkit::IqvSysEnumUnknown** records) {
   Clear(records);
-  return RunOperation("FindHardwareByModel", nullptr, [&]() -> HRESULT {
+  return Run("FindHardwareByModel", nullptr, [&]() -> HRESULT {
     if (target == nullptr || records == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name || reserved != nullptr) return platform::kE_INVALIDARG;
@@ -66,7 +66,7 @@ HRESULT Framework::FindHardwareByModel(const platform::WideChar* target, std::ui
 
 HRESULT Framework::GetSourceNames(const platform::WideChar* target, morrowkit::IqvSysEnumString** names) {
   Clear(names);
-  return RunOperation("GetSourceNames", nullptr, [&]() -> HRESULT {
+  return Run("GetSourceNames", nullptr, [&]() -> HRESULT {
     if (target == nullptr || names == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name) return platform::kE_INVALIDARG;
@@ -90,7 +90,7 @@ HRESULT Framework::GetSourceNames(const platform::WideChar* target, morrowkit::I
 
 HRESULT Framework::FindHardwareByName(const platform::WideChar* resourceName, morrowkit::IqvSysPropertyBag** record) {
   Clear(record);
-  return RunOperation("FindHardwareByName", nullptr, [&]() -> HRESULT {
+  return Run("FindHardwareByName", nullptr, [&]() -> HRESULT {
     if (resourceName == nullptr || record == nullptr) return platform::kE_POINTER;
     platform::WideString wanted(resourceName);
     std::lock_guard<std::mutex> lock(Library::Instance().mutex());
@@ -106,7 +106,7 @@ HRESULT Framework::FindHardwareByName(const platform::WideChar* resourceName, mo
 
 HRESULT Framework::GetComponents(const platform::WideChar* target, morrowkit::IqvSysEnumUnknown** components) {
   Clear(components);
-  return RunOperation("GetComponents", nullptr, [&]() -> HRESULT {
+  return Run("GetComponents", nullptr, [&]() -> HRESULT {
     if (target == nullptr || components == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name) return platform::kE_INVALIDARG;
@@ -122,7 +122,7 @@ HRESULT Framework::GetComponents(const platform::WideChar* target, morrowkit::Iq
 
 HRESULT Framework::SelectProperties(morrowkit::IqvSysPropertyBag* record, const std::uint32_t* tags,
                                     std::uint32_t count, std::int32_t keepOthers) {
-  return RunOperation("SelectProperties", nullptr, [&]() -> HRESULT {
+  return Run("SelectProperties", nullptr, [&]() -> HRESULT {
     if (record == nullptr || tags == nullptr) return platform::kE_POINTER;
     PropertyBag* bag = PropertyBag::Find(record);
     if (bag == nullptr || count == 0 || !IsFlag(keepOthers)) return platform::kE_INVALIDARG;
@@ -149,7 +149,7 @@ HRESULT Framework::SelectProperties(morrowkit::IqvSysPropertyBag* record, const 
 
 HRESULT Framework::GetLocalSystem(morrowkit::IqvSysPropertyBag** record) {
   Clear(record);
-  return RunOperation("GetLocalSystem", nullptr, [&]() -> HRESULT {
+  return Run("GetLocalSystem", nullptr, [&]() -> HRESULT {
     if (record == nullptr) return platform::kE_POINTER;
     std::lock_guard<std::mutex> lock(Library::Instance().mutex());
     for (const RecordPtr& candidate : RecordsOf(std::string())) {
@@ -162,7 +162,7 @@ HRESULT Framework::GetLocalSystem(morrowkit::IqvSysPropertyBag** record) {
 
 HRESULT Framework::FindAllHardware(morrowkit::IqvSysEnumUnknown** records) {
   Clear(records);
-  return RunOperation("FindAllHardware", nullptr, [&]() -> HRESULT {
+  return Run("FindAllHardware", nullptr, [&]() -> HRESULT {
     if (records == nullptr) return platform::kE_POINTER;
     std::vector<RecordPtr> all;
     {

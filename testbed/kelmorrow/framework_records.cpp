@@ -52,7 +52,7 @@ HRESULT Framework::ValidateRecord(morrowkit::IqvSysPropertyBag* record, std::int
   Clear(valid);
   Clear(report);
   Clear(detail);
-  return RunOperation("ValidateRecord", detail, [&]() -> HRESULT {
+  return Run("ValidateRecord", detail, [&]() -> HRESULT {
     if (record == nullptr || valid == nullptr || report == nullptr) {
       return FailWithDetail(platform::kE_POINTER, detail, "a required argument is null");
     }
@@ -74,7 +74,7 @@ HRESULT Framework::ValidateRecord(morrowkit::IqvSysPropertyBag* record, std::int
 
 HRESULT Framework::FormatProperty(morrowkit::IqvSysPropertyBag* record, std::uint32_t tag, BSTR* text) {
   Clear(text);
-  return RunOperation("FormatProperty", nullptr, [&]() -> HRESULT {
+  return Run("FormatProperty", nullptr, [&]() -> HRESULT {
     if (record == nullptr || text == nullptr) return platform::kE_POINTER;
     PropertyBag* bag = PropertyBag::Find(record);
     if (bag == nullptr) return platform::kE_INVALIDARG;
@@ -94,7 +94,7 @@ HRESULT Framework::ReserveResource(const platform::WideChar* resourceName, std::
   Clear(previousOwner);
   Clear(holder);
   Clear(detail);
-  return RunOperation("ReserveResource", detail, [&]() -> HRESULT {
+  return Run("ReserveResource", detail, [&]() -> HRESULT {
     if (resourceName == nullptr || previousOwner == nullptr) {
       return FailWithDetail(platform::kE_POINTER, detail, "a required argument is null");
     }

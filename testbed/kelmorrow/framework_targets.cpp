@@ -43,7 +43,7 @@ std::string Describe(const std::string& name, const Target& target, bool verbose
 
 HRESULT Framework::SetNotificationHandler(const platform::WideChar* target,
                                           morrowkit::IqvSysNotificationHandler* handler, void* context) {
-  return RunOperation("SetNotificationHandler", nullptr, [&]() -> HRESULT {
+  return Run("SetNotificationHandler", nullptr, [&]() -> HRESULT {
     if (target == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name) return platform::kE_INVALIDARG;
@@ -54,12 +54,12 @@ HRESULT Framework::SetNotificationHandler(const platform::WideChar* target,
       std::lock_guard<std::mutex> lock(library.mutex());
       if (Target* known = FindTarget(*name)) names = Library::ResourceNames(known->records);
     }
-    return library.notifier().SetHandler(*name, serial_, handler, context, std::move(names));
+    return library.notifier().SetHandler(*name, serial_, service_, handler, context, std::move(names));
   });
 }
 
 HRESULT Framework::RefreshTarget(const platform::WideChar* target, std::uint32_t timeoutMs) {
-  return RunOperation("RefreshTarget", nullptr, [&]() -> HRESULT {
+  return Run("RefreshTarget", nullptr, [&]() -> HRESULT {
     if (target == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name) return platform::kE_INVALIDARG;
@@ -84,7 +84,7 @@ HRESULT Framework::ResolveAlias(const platform::WideChar* target, const platform
   Clear(found);
   Clear(resourceName);
   Clear(targetName);
-  return RunOperation("ResolveAlias", nullptr, [&]() -> HRESULT {
+  return Run("ResolveAlias", nullptr, [&]() -> HRESULT {
     if (target == nullptr || alias == nullptr || found == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name || (options & ~kResolveInEveryTarget) != 0) return platform::kE_INVALIDARG;
@@ -114,7 +114,7 @@ HRESULT Framework::ResolveAlias(const platform::WideChar* target, const platform
 
 HRESULT Framework::SetAlias(const platform::WideChar* target, const platform::WideChar* alias,
                             const platform::WideChar* resourceName) {
-  return RunOperation("SetAlias", nullptr, [&]() -> HRESULT {
+  return Run("SetAlias", nullptr, [&]() -> HRESULT {
     if (target == nullptr || alias == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     platform::WideString key(alias);
@@ -132,7 +132,7 @@ HRESULT Framework::SetAlias(const platform::WideChar* target, const platform::Wi
 }
 
 HRESULT Framework::SetTargetEnabled(const platform::WideChar* target, std::int32_t enabled) {
-  return RunOperation("SetTargetEnabled", nullptr, [&]() -> HRESULT {
+  return Run("SetTargetEnabled", nullptr, [&]() -> HRESULT {
     if (target == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name || !IsFlag(enabled)) return platform::kE_INVALIDARG;
@@ -148,7 +148,7 @@ HRESULT Framework::SetTargetEnabled(const platform::WideChar* target, std::int32
 HRESULT Framework::DescribeTarget(const platform::WideChar* target, std::int32_t verbose, std::uint32_t depth,
                                   BSTR* description) {
   Clear(description);
-  return RunOperation("DescribeTarget", nullptr, [&]() -> HRESULT {
+  return Run("DescribeTarget", nullptr, [&]() -> HRESULT {
     if (target == nullptr || description == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name || !IsFlag(verbose)) return platform::kE_INVALIDARG;
@@ -162,7 +162,7 @@ HRESULT Framework::DescribeTarget(const platform::WideChar* target, std::int32_t
 
 HRESULT Framework::AddTarget(const platform::WideChar* target, const platform::WideChar* hostName,
                              const platform::WideChar* description, std::int32_t replace, void* reserved) {
-  return RunOperation("AddTarget", nullptr, [&]() -> HRESULT {
+  return Run("AddTarget", nullptr, [&]() -> HRESULT {
     if (target == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     if (!name || !IsFlag(replace) || reserved != nullptr) return platform::kE_INVALIDARG;
@@ -188,7 +188,7 @@ HRESULT Framework::AddTarget(const platform::WideChar* target, const platform::W
 
 HRESULT Framework::UpdateTarget(const platform::WideChar* target, const platform::WideChar* hostName,
                                 const platform::WideChar* description, std::int32_t enabled) {
-  return RunOperation("UpdateTarget", nullptr, [&]() -> HRESULT {
+  return Run("UpdateTarget", nullptr, [&]() -> HRESULT {
     if (target == nullptr) return platform::kE_POINTER;
     auto name = NameFromCaller(target);
     // -1 leaves the enabled state as it is.
@@ -205,7 +205,7 @@ HRESULT Framework::UpdateTarget(const platform::WideChar* target, const platform
 }
 
 HRESULT Framework::RenameTarget(const platform::WideChar* target, const platform::WideChar* newName) {
-  return RunOperation("RenameTarget", nullptr, [&]() -> HRESULT {
+  return Run("RenameTarget", nullptr, [&]() -> HRESULT {
     if (target == nullptr || newName == nullptr) return platform::kE_POINTER;
     auto from = NameFromCaller(target);
     auto to = NameFromCaller(newName);

@@ -42,12 +42,29 @@ int32_t kelsimLoadText(const char* text, const char* sourceName, char* error, si
 /* How the library behaves where its contract is silent, as a JSON object
    with any of "registrations" ("per-target" or "per-framework"), "removal"
    ("waits" or "does-not-wait"), "delivery" ("library-thread" or "inline"),
-   "frameworks" ("new" or "shared") and "late-release-ms" (0 or more); see
+   "frameworks" ("new" or "shared"), "late-release-ms" (0 or more) and
+   "notifications" ("supported" or "unsupported"); see
    docs/hardware-description.md. Members left out take their defaults, so
    "{}" is the default profile. It applies to what happens next; existing
-   registrations stay. A rejected profile changes nothing; the message reads
-   "<profile>:line:column: ...". */
+   registrations stay, except that "unsupported" ends every registration
+   as kelsimRestartService does. Under "unsupported" SetNotificationHandler
+   answers E_NOTIMPL (0x80004001) to every call, registering and removing,
+   and every change is dropped. A rejected profile changes nothing; the
+   message reads "<profile>:line:column: ...". */
 int32_t kelsimSetProfile(const char* profileJson, char* error, size_t errorSize);
+/* The same, but members left out keep the values in force. */
+int32_t kelsimChangeProfile(const char* profileJson, char* error, size_t errorSize);
+
+/* The service restarts. Every framework object made before answers
+   RPC_E_DISCONNECTED (0x80010108) to every call but QueryInterface, AddRef
+   and Release (counted as calls and failures; a `detail` out parameter
+   says why), and kelsysInstantiateFramework2 makes a new one, under the
+   "shared" profile too. Every registration ends without a callback, its
+   handler released as a removal would release it (waiting for a running
+   callback and late as the profile says); queued notifications are dropped.
+   Records and enumerators handed out keep working. Failures, latencies and
+   scheduled changes stay. */
+void kelsimRestartService(void);
 
 /* Apply {"replace": [records]}, {"add": [records]} or {"remove": [resource
    names]} to a target ("" is the local machine) and notify every handler
@@ -77,11 +94,21 @@ int32_t kelsimSetLatency(const char* operation, uint32_t milliseconds, char* err
    Out parameters are null or zero then; a `detail` out parameter reads
    "injected failure of <operation>". */
 int32_t kelsimSetFailure(const char* operation, uint32_t nth, int32_t result, char* error, size_t errorSize);
+/* A failure for a while: the next `count` calls (1 or more), or every call
+   for the next `milliseconds` (1 or more), answer `result`; then the
+   operation answers as it did before (an every-call failure set by
+   kelsimSetFailure included). A call due for a kelsimSetFailure of its own
+   answers that; of several runs under way the one set last answers. */
+int32_t kelsimSetFailureRun(const char* operation, uint32_t count, int32_t result, char* error, size_t errorSize);
+int32_t kelsimSetFailureFor(const char* operation, uint32_t milliseconds, int32_t result, char* error,
+                            size_t errorSize);
+/* Ends every injected failure, runs included. */
 void kelsimClearFailures(void);
 
 /* Calls since the last reset; UINT64_MAX for a name that is no operation. */
 uint64_t kelsimCallCount(const char* operation);
-/* Calls answered with a failure since the last reset. */
+/* Calls answered with a failure since the last reset: injected ones, those
+   of disconnected framework objects and every other failed call alike. */
 uint64_t kelsimFailureCount(void);
 
 /* Objects the library made and has not destroyed, and the references held on them. */

@@ -43,6 +43,24 @@ int32_t Control(char* error, size_t errorSize, Body&& body) {
 
 std::string SourceOr(const char* source, const char* fallback) { return source != nullptr ? source : fallback; }
 
+int32_t Refuse(char* error, size_t errorSize, const char* message) {
+  WriteError(error, errorSize, message);
+  return -1;
+}
+
+// `inject` answers false for a name that is no operation.
+template <class Inject>
+int32_t InjectFailure(const char* operation, char* error, size_t errorSize, Inject&& inject) {
+  return Control(error, errorSize, [&] {
+    if (operation != nullptr && std::strcmp(operation, kelmorrow::kCallbackOperation) == 0) {
+      throw std::invalid_argument("OnConfigurationChanged is the handler's: it can be delayed, not failed");
+    }
+    if (operation == nullptr || !inject(Library::Instance().control())) {
+      throw std::invalid_argument("unknown operation \"" + SourceOr(operation, "") + "\"");
+    }
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -77,6 +95,15 @@ int32_t kelsimSetProfile(const char* profileJson, char* error, size_t errorSize)
   });
 }
 
+int32_t kelsimChangeProfile(const char* profileJson, char* error, size_t errorSize) {
+  return Control(error, errorSize, [&] {
+    if (profileJson == nullptr) throw std::invalid_argument("no profile given");
+    Library::Instance().ChangeProfile(profileJson, "<profile>");
+  });
+}
+
+void kelsimRestartService(void) { Library::Instance().RestartService(); }
+
 int32_t kelsimApplyChange(const char* target, const char* changeJson, const char* sourceName, char* error,
                           size_t errorSize) {
   return Control(error, errorSize, [&] {
@@ -110,14 +137,23 @@ int32_t kelsimSetLatency(const char* operation, uint32_t milliseconds, char* err
 }
 
 int32_t kelsimSetFailure(const char* operation, uint32_t nth, int32_t result, char* error, size_t errorSize) {
-  return Control(error, errorSize, [&] {
-    if (operation != nullptr && std::strcmp(operation, kelmorrow::kCallbackOperation) == 0) {
-      throw std::invalid_argument("OnConfigurationChanged is the handler's: it can be delayed, not failed");
-    }
-    if (operation == nullptr ||
-        !Library::Instance().control().SetFailure(operation, nth, static_cast<HRESULT>(result))) {
-      throw std::invalid_argument("unknown operation \"" + SourceOr(operation, "") + "\"");
-    }
+  return InjectFailure(operation, error, errorSize, [&](kelmorrow::OperationControl& control) {
+    return control.SetFailure(operation, nth, static_cast<HRESULT>(result));
+  });
+}
+
+int32_t kelsimSetFailureRun(const char* operation, uint32_t count, int32_t result, char* error, size_t errorSize) {
+  if (count == 0) return Refuse(error, errorSize, "a run of failures needs a count of 1 or more");
+  return InjectFailure(operation, error, errorSize, [&](kelmorrow::OperationControl& control) {
+    return control.SetFailureRun(operation, count, static_cast<HRESULT>(result));
+  });
+}
+
+int32_t kelsimSetFailureFor(const char* operation, uint32_t milliseconds, int32_t result, char* error,
+                            size_t errorSize) {
+  if (milliseconds == 0) return Refuse(error, errorSize, "a failure for a while needs 1 ms or more");
+  return InjectFailure(operation, error, errorSize, [&](kelmorrow::OperationControl& control) {
+    return control.SetFailureFor(operation, milliseconds, static_cast<HRESULT>(result));
   });
 }
 

@@ -174,7 +174,13 @@ void Library::EnterCallback() {
 
 void Library::SetProfile(const Profile& profile) { notifier_.SetProfile(profile); }
 
+void Library::ChangeProfile(std::string_view text, const std::string& source) {
+  notifier_.ChangeProfile([&](const Profile& current) { return LoadProfile(text, source, current); });
+}
+
 Profile Library::profile() { return notifier_.profile(); }
+
+void Library::RestartService() { notifier_.Restart(); }
 
 void Library::Reset() {
   scheduled_.Clear();

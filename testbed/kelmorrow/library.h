@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "description_loader.h"
@@ -51,7 +52,11 @@ class Library {
   void EnterCallback();
 
   void SetProfile(const Profile& profile);
+  // Sets the members a profile text gives; the others keep their values.
+  void ChangeProfile(std::string_view text, const std::string& source);
   Profile profile();
+  // Framework objects made so far are disconnected, registrations end.
+  void RestartService();
   // Resource names of the records, in order, without repeats.
   static std::vector<platform::WideString> ResourceNames(const std::vector<RecordPtr>& records);
 

@@ -8,6 +8,7 @@
 #include "enum_string.h"
 #include "handler_refs.h"
 #include "library.h"
+#include "operation.h"
 
 namespace kelmorrow {
 namespace {
@@ -38,8 +39,50 @@ HRESULT Deliver(morrowkit::IqvSysNotificationHandler* handler, void* context, mo
 bool Notifier::InsideCallback() { return t_callbacks != 0; }
 
 void Notifier::SetProfile(const Profile& profile) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  profile_ = profile;
+  ChangeProfile([&](const Profile&) { return profile; });
+}
+
+void Notifier::ChangeProfile(const std::function<Profile(const Profile&)>& change) {
+  std::vector<Registration> ended;
+  std::uint32_t lateReleaseMs;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    profile_ = change(profile_);
+    if (profile_.notifications == Profile::Notifications::kUnsupported) ended = EndAllLocked(lock);
+    lateReleaseMs = profile_.lateReleaseMs;
+  }
+  ReleaseEnded(ended, lateReleaseMs);
+}
+
+std::uint64_t Notifier::Service() const { return service_.load(); }
+
+void Notifier::Restart() {
+  std::vector<Registration> ended;
+  std::uint32_t lateReleaseMs;
+  {
+    std::unique_lock<std::mutex> lock(mutex_);
+    ++service_;
+    ended = EndAllLocked(lock);
+    lateReleaseMs = profile_.lateReleaseMs;
+  }
+  ReleaseEnded(ended, lateReleaseMs);
+}
+
+std::vector<Registration> Notifier::EndAllLocked(std::unique_lock<std::mutex>& lock) {
+  dropped_ += queue_.size();
+  queue_.clear();
+  std::vector<Registration> ended = registrations_.TakeAll();
+  if (profile_.removal == Profile::Removal::kWaits && t_callbacks == 0) {
+    idle_.wait(lock, [&] { return !RunningLocked(ended); });
+  }
+  idle_.notify_all();
+  return ended;
+}
+
+HRESULT Notifier::RefusalLocked(std::uint64_t service) const {
+  if (service != service_.load()) return kRpcE_Disconnected;
+  if (profile_.notifications == Profile::Notifications::kUnsupported) return kE_NotImpl;
+  return platform::kS_OK;
 }
 
 Profile Notifier::profile() const {
@@ -47,9 +90,14 @@ Profile Notifier::profile() const {
   return profile_;
 }
 
-HRESULT Notifier::SetHandler(const std::string& target, std::uint64_t owner,
+HRESULT Notifier::SetHandler(const std::string& target, std::uint64_t owner, std::uint64_t service,
                              morrowkit::IqvSysNotificationHandler* handler, void* context,
                              std::vector<platform::WideString> names) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    HRESULT refused = RefusalLocked(service);
+    if (refused != platform::kS_OK) return refused;
+  }
   if (handler == nullptr && context != nullptr) return platform::kE_INVALIDARG;
   if (handler != nullptr) HoldHandler(handler);
   std::vector<Registration> ended;
@@ -57,6 +105,13 @@ HRESULT Notifier::SetHandler(const std::string& target, std::uint64_t owner,
   std::uint32_t lateReleaseMs;
   {
     std::unique_lock<std::mutex> lock(mutex_);
+    // A restart or a profile without notifications may have come meanwhile.
+    HRESULT refused = RefusalLocked(service);
+    if (refused != platform::kS_OK) {
+      lock.unlock();
+      if (handler != nullptr) DropHandler(handler);
+      return refused;
+    }
     bool perFramework = profile_.registrations == Profile::Registrations::kPerFramework;
     if (handler != nullptr) {
       Registration added{0, target, owner, handler, context};

@@ -5,10 +5,12 @@
 // something to deliver, so that an idle library can be unloaded without a
 // thread of its own inside. Handlers are called without any lock of the
 // library held, and each call holds a reference of its own on the handler.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -24,16 +26,21 @@ namespace kelmorrow {
 
 class Notifier {
  public:
-  // Applies to what happens next; registrations stay.
+  // Applies to what happens next; registrations stay, but for a profile
+  // without notifications, which ends them all as Restart does.
   void SetProfile(const Profile& profile);
+  // The profile `change` makes of the one in force, under the notifier's
+  // lock; an exception from it changes nothing.
+  void ChangeProfile(const std::function<Profile(const Profile&)>& change);
   Profile profile() const;
 
   // Both null removes the registration. A removal or replacement waits for
   // callbacks of the registrations it ends, unless the profile says not to or
   // the caller is inside a callback. `owner` is the serial number of the
-  // framework object; `names` are the target's resource names, for the call
-  // a new registration gets at once under inline delivery.
-  HRESULT SetHandler(const std::string& target, std::uint64_t owner,
+  // framework object, `service` the Service() it was made under; `names` are
+  // the target's resource names, for the call a new registration gets at
+  // once under inline delivery.
+  HRESULT SetHandler(const std::string& target, std::uint64_t owner, std::uint64_t service,
                      morrowkit::IqvSysNotificationHandler* handler, void* context,
                      std::vector<platform::WideString> names);
   bool HasHandler(const std::string& target) const;
@@ -43,6 +50,12 @@ class Notifier {
   // dropped when there is none. Under inline delivery the callbacks run
   // before Post returns, so no lock of the library may be held.
   void Post(const std::string& target, morrowkit::ChangeKind kind, std::vector<platform::WideString> names);
+
+  // The service restarts: every registration ends without a callback, as a
+  // removal would end it, and the queue is dropped. Framework objects made
+  // before are disconnected: they are told apart by Service().
+  void Restart();
+  std::uint64_t Service() const;
 
   // True once the queue is empty, no callback runs (but the caller's own) and
   // no late release is pending.
@@ -83,6 +96,11 @@ class Notifier {
   bool RunningLocked(const std::vector<Registration>& registrations) const;
   void ReleaseEnded(const std::vector<Registration>& ended, std::uint32_t lateReleaseMs);
   bool IdleLocked(int self) const;
+  // Why a registration or removal through an object made under `service` is
+  // refused now, or S_OK.
+  HRESULT RefusalLocked(std::uint64_t service) const;
+  // Every registration and queued notification ends; a removal's wait included.
+  std::vector<Registration> EndAllLocked(std::unique_lock<std::mutex>& lock);
 
   mutable std::mutex mutex_;
   std::condition_variable idle_;
@@ -97,6 +115,7 @@ class Notifier {
   int started_ = 0;  // threads that have entered Run
   std::chrono::steady_clock::time_point lastExit_;
   std::uint64_t generation_ = 0;  // a thread ends when it no longer matches
+  std::atomic<std::uint64_t> service_{0};  // restarts so far; changed under mutex_
   std::uint64_t delivered_ = 0;
   std::uint64_t dropped_ = 0;
   HRESULT lastResult_ = 0;

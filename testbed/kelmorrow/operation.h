@@ -15,6 +15,7 @@
 namespace kelmorrow {
 
 constexpr HRESULT kE_NotImpl = static_cast<HRESULT>(0x80004001u);
+constexpr HRESULT kRpcE_Disconnected = static_cast<HRESULT>(0x80010108u);
 constexpr HRESULT kE_Bounds = static_cast<HRESULT>(0x8000000Bu);
 constexpr HRESULT kE_ElementNotFound = static_cast<HRESULT>(0x80070490u);
 constexpr HRESULT kE_AlreadyExists = static_cast<HRESULT>(0x800700B7u);

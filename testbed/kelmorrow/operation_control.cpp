@@ -52,17 +52,7 @@ std::optional<HRESULT> OperationControl::Enter(const char* operation) {
     auto delay = latencies_.empty() ? latencies_.end() : latencies_.find(name);
     if (delay != latencies_.end()) latency = delay->second;
     auto injected = injections_.empty() ? injections_.end() : injections_.find(name);
-    if (injected != injections_.end()) {
-      auto& list = injected->second;
-      auto once = std::find_if(list.begin(), list.end(), [&](const Injection& i) { return i.atCall == call; });
-      if (once != list.end()) {
-        result = once->result;
-        list.erase(once);
-      } else {
-        auto every = std::find_if(list.begin(), list.end(), [](const Injection& i) { return i.atCall == 0; });
-        if (every != list.end()) result = every->result;
-      }
-    }
+    if (injected != injections_.end()) result = InjectedLocked(injected->second, call);
   }
   if (latency != 0) std::this_thread::sleep_for(std::chrono::milliseconds(latency));
   return result;
@@ -85,19 +75,65 @@ bool OperationControl::SetLatency(std::string_view operation, std::uint32_t mill
   return true;
 }
 
-bool OperationControl::SetFailure(std::string_view operation, std::uint32_t nth, HRESULT result) {
+// A failure due at this very call comes first, then the newest run under
+// way, then the one for every call.
+std::optional<HRESULT> OperationControl::InjectedLocked(std::vector<Injection>& list, std::uint64_t call) {
+  using Kind = Injection::Kind;
+  auto once = std::find_if(list.begin(), list.end(),
+                           [&](const Injection& i) { return i.kind == Kind::kOnce && i.first == call; });
+  if (once != list.end()) {
+    HRESULT result = once->result;
+    list.erase(once);
+    return result;
+  }
+  std::optional<Clock::time_point> now;
+  auto ended = [&](const Injection& i) {
+    if (i.kind != Kind::kRun) return false;
+    if (!i.until) return call > i.last;
+    if (!now) now = Clock::now();
+    return *now >= *i.until;
+  };
+  list.erase(std::remove_if(list.begin(), list.end(), ended), list.end());
+  for (auto run = list.rbegin(); run != list.rend(); ++run) {
+    if (run->kind == Kind::kRun && run->first <= call) return run->result;
+  }
+  auto every = std::find_if(list.begin(), list.end(), [](const Injection& i) { return i.kind == Kind::kEvery; });
+  if (every != list.end()) return every->result;
+  return std::nullopt;
+}
+
+bool OperationControl::InjectLocked(std::string_view operation, Injection injection) {
   if (!IsKnown(operation) || operation == kCallbackOperation) return false;
-  std::lock_guard<std::mutex> lock(mutex_);
-  std::string name(operation);
-  auto& list = injections_[name];
-  if (nth == 0) {
-    list.erase(std::remove_if(list.begin(), list.end(), [](const Injection& i) { return i.atCall == 0; }), list.end());
-    list.push_back({0, result});
+  auto& list = injections_[std::string(operation)];
+  if (injection.kind == Injection::Kind::kEvery) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [](const Injection& i) { return i.kind == Injection::Kind::kEvery; }),
+               list.end());
   } else {
     auto counted = calls_.find(operation);
-    list.push_back({(counted == calls_.end() ? 0 : counted->second) + nth, result});
+    const std::uint64_t calls = counted == calls_.end() ? 0 : counted->second;
+    injection.first += calls;
+    injection.last += calls;
   }
+  list.push_back(injection);
   return true;
+}
+
+bool OperationControl::SetFailure(std::string_view operation, std::uint32_t nth, HRESULT result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (nth == 0) return InjectLocked(operation, {Injection::Kind::kEvery, 0, 0, std::nullopt, result});
+  return InjectLocked(operation, {Injection::Kind::kOnce, nth, nth, std::nullopt, result});
+}
+
+bool OperationControl::SetFailureRun(std::string_view operation, std::uint32_t count, HRESULT result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return InjectLocked(operation, {Injection::Kind::kRun, 1, count, std::nullopt, result});
+}
+
+bool OperationControl::SetFailureFor(std::string_view operation, std::uint32_t milliseconds, HRESULT result) {
+  const Clock::time_point until = Clock::now() + std::chrono::milliseconds(milliseconds);
+  std::lock_guard<std::mutex> lock(mutex_);
+  return InjectLocked(operation, {Injection::Kind::kRun, 1, 0, until, result});
 }
 
 void OperationControl::ClearFailures() {

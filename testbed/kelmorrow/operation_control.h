@@ -1,6 +1,7 @@
 #pragma once
 // What tests set up per library operation: call counters, latency and
 // injected results. Operations are named by their method name.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -32,6 +33,10 @@ class OperationControl {
   bool SetLatency(std::string_view operation, std::uint32_t milliseconds);
   // nth 0: every call; nth n: the n-th call from now, once. Not for the callback.
   bool SetFailure(std::string_view operation, std::uint32_t nth, HRESULT result);
+  // The next `count` calls, or every call for the next `milliseconds`; then
+  // the operation answers as before. Not for the callback.
+  bool SetFailureRun(std::string_view operation, std::uint32_t count, HRESULT result);
+  bool SetFailureFor(std::string_view operation, std::uint32_t milliseconds, HRESULT result);
   void ClearFailures();
   void Reset();
 
@@ -40,10 +45,20 @@ class OperationControl {
   std::map<std::string, std::uint64_t, std::less<>> CallCounts() const;
 
  private:
+  using Clock = std::chrono::steady_clock;
+
   struct Injection {
-    std::uint64_t atCall;  // 0: every call
+    enum class Kind { kOnce, kRun, kEvery };
+    Kind kind;
+    std::uint64_t first;  // kOnce: the call; kRun: its first call
+    std::uint64_t last;   // kRun: its last call, or none when timed
+    std::optional<Clock::time_point> until;  // kRun: the end of a timed run
     HRESULT result;
   };
+
+  static std::optional<HRESULT> InjectedLocked(std::vector<Injection>& list, std::uint64_t call);
+  // Under mutex_; `first` and `last` count from the next call.
+  bool InjectLocked(std::string_view operation, Injection injection);
 
   mutable std::mutex mutex_;
   std::unordered_map<std::string_view, std::uint64_t> calls_;

@@ -10,6 +10,7 @@ struct Profile {
   enum class Removal { kWaits, kDoesNotWait };
   enum class Delivery { kLibraryThread, kInline };
   enum class Frameworks { kNew, kShared };
+  enum class Notifications { kSupported, kUnsupported };
 
   Registrations registrations = Registrations::kPerTarget;
   Removal removal = Removal::kWaits;
@@ -17,6 +18,7 @@ struct Profile {
   Frameworks frameworks = Frameworks::kNew;
   // 0: a removed registration's reference goes at once.
   std::uint32_t lateReleaseMs = 0;
+  Notifications notifications = Notifications::kSupported;
 };
 
 // The names a description uses for each choice, the default first.
@@ -24,5 +26,6 @@ constexpr const char* kRegistrationsNames[] = {"per-target", "per-framework"};
 constexpr const char* kRemovalNames[] = {"waits", "does-not-wait"};
 constexpr const char* kDeliveryNames[] = {"library-thread", "inline"};
 constexpr const char* kFrameworksNames[] = {"new", "shared"};
+constexpr const char* kNotificationsNames[] = {"supported", "unsupported"};
 
 }  // namespace kelmorrow

@@ -71,6 +71,41 @@ TEST(BadInput, ChangeScripts) {
                  twice.path() + ":3:24: no record named \"Dev1\" on the target \"\"");
 }
 
+// Failures for a while, restarts and profile changes are checked like every
+// step; a profile's keys and values by the library's own reader, pointed at
+// in the script.
+TEST(BadInput, RecoverySteps) {
+  struct Case {
+    const char* step;
+    const char* message;
+  };
+  const Case cases[] = {
+      {R"({"at": 1, "fail": "FindHardware", "call": 2, "for": 1})",
+       "2:45: \"for\" makes every call fail for a while, so \"call\" can only be 0 beside it, not 2"},
+      {R"({"at": 1, "fail": "GetString", "for": 0})",
+       "2:41: expected seconds above 0 (at least 0.001) for \"for\", found 0"},
+      {R"({"at": 1, "fail": "GetString", "for": 90000})",
+       "2:41: expected seconds from 0 to 86400 for \"for\", found 90000"},
+      {R"({"at": 1, "restart": true, "for": 1})", "2:30: \"for\" belongs to fail, not to \"restart\""},
+      {R"({"at": 1, "restart": "yes"})", "2:24: expected true for \"restart\""},
+      {R"({"at": 1, "restart": true, "profile": {}})",
+       "2:30: a step does one thing, but this one has both \"restart\" and \"profile\""},
+      {R"({"at": 1, "profile": {"frameworks": "shared", "notifications": "off"}})",
+       "2:66: unknown value \"off\" for \"notifications\" (expected supported or unsupported)"},
+      {R"({"at": 1, "profile": {}})", "2:24: expected at least one member in \"profile\", such as \"notifications\""},
+      {R"({"at": 1, "profile": ["notifications"]})", "2:24: expected an object for \"profile\", found an array"},
+      {R"({"at": 1, "profile": {"notification": "unsupported"}})",
+       "2:25: unknown key \"notification\" in the profile (expected one of: registrations, removal, delivery, "
+       "frameworks, late-release-ms, notifications)"},
+      {R"({"at": 1, "profile": {"late-release-ms": -1}})",
+       "2:44: value -1 is out of range for uint32 \"late-release-ms\" (0 to 4294967295)"},
+  };
+  for (const Case& rejected : cases) {
+    InputFile script("recovery.json", std::string("{\"steps\": [\n  ") + rejected.step + "]}");
+    ExpectRejected({"--watch", script.path()}, script.path() + ":" + rejected.message);
+  }
+}
+
 TEST(BadInput, Usage) {
   for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--bogus"},
                                                     {"--hardware"},

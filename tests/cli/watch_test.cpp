@@ -17,13 +17,15 @@ using nlohmann::json;
 using Names = std::vector<std::string>;
 
 // A replacement that adds one name and drops another, then a change that a
-// failing library never lets through.
+// failing library never lets through, a restart and a profile change.
 const char kScript[] = R"({"end": 0.4, "steps": [
   {"at": 0.05, "target": "rt-a.lab", "replace": [
     {"status": 1, "modelCode": "0x7303", "resourceName": "Rack2Slot1"},
     {"status": 1, "modelCode": "0x7047", "resourceName": "Rack2Slot4"}]},
   {"at": 0.15, "fail": "FindHardware", "result": "0x800706BA"},
-  {"at": 0.2, "target": "rt-a.lab", "add": [{"status": 1, "modelCode": "0x7405", "resourceName": "Late"}]}
+  {"at": 0.2, "target": "rt-a.lab", "add": [{"status": 1, "modelCode": "0x7405", "resourceName": "Late"}]},
+  {"at": 0.25, "restart": true},
+  {"at": 0.3, "profile": {"notifications": "unsupported", "late-release-ms": 5}}
 ]})";
 
 std::vector<json> Events(const std::string& lines) {
@@ -38,11 +40,19 @@ TEST(Watch, SecondListAddsAndRemovesTheChangedNames) {
   const ToolRun run = RunTool({"--json", "--target", "rt-a.lab", "--watch", script.path()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
   std::vector<json> lists;
+  std::vector<json> steps;
   std::vector<std::string> kinds;
   for (const json& event : Events(run.out)) {
     kinds.push_back(event.at("event").get<std::string>());
     if (event.at("event") == "list") lists.push_back(event);
+    if (event.at("event") == "step") steps.push_back(event);
   }
+  ASSERT_EQ(steps.size(), 5u);
+  std::vector<std::string> actions;
+  for (const json& step : steps) actions.push_back(step.at("action"));
+  EXPECT_EQ(actions, (Names{"replace", "fail", "add", "restart", "profile"}));
+  EXPECT_EQ(steps[4].at("profile"), json::parse(R"({"notifications": "unsupported", "late-release-ms": 5})"));
+  EXPECT_FALSE(steps[1].contains("for"));
   ASSERT_EQ(lists.size(), 2u) << run.out;
   EXPECT_EQ(lists[0].at("added"), json(Names{"Rack2Slot1", "sync://localhost/system"}));
   EXPECT_EQ(lists[1].at("added"), json(Names{"Rack2Slot4"}));
@@ -61,8 +71,50 @@ TEST(Watch, TableShowsEachStepAndTheNamesThatCameAndWent) {
   EXPECT_THAT(run.out, HasSubstr("+ Rack2Slot4  device of model 0x7047\n"));
   EXPECT_THAT(run.out, HasSubstr("- sync://localhost/system\n"));
   EXPECT_THAT(run.out, HasSubstr("step 2: FindHardware fails with 0x800706BA on every call\n"));
+  EXPECT_THAT(run.out, HasSubstr("step 4: the library's service restarts\n"));
+  EXPECT_THAT(run.out,
+              HasSubstr("step 5: the library's profile changes: notifications unsupported, late-release-ms 5\n"));
   EXPECT_THAT(run.out, ::testing::Not(HasSubstr("Late")));
   EXPECT_THAT(run.out, HasSubstr("the script has ended\n"));
+}
+
+// The short sample of a slowly starting library: the failures for a while
+// are set and end as events of their own, and the device added meanwhile
+// arrives without another change, the plug-in trying again after its
+// back-off.
+TEST(Watch, SlowStartSampleHealsWithoutAnotherChange) {
+  const ToolRun run =
+      RunTool({"--json", "--target", "", "--watch", KRONEL_SOURCE "/testbed/samples/slow-start.json"});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  std::vector<json> steps;
+  std::vector<json> ends;
+  std::vector<json> lists;
+  for (const json& event : Events(run.out)) {
+    if (event.at("event") == "step") steps.push_back(event);
+    if (event.at("event") == "stepEnds") ends.push_back(event);
+    if (event.at("event") == "list") lists.push_back(event);
+  }
+  ASSERT_EQ(steps.size(), 3u) << run.out;
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(steps[i].at("action"), "fail");
+    EXPECT_EQ(steps[i].at("for"), 1.0);
+  }
+  EXPECT_EQ(steps[0].at("operation"), "kelsysInstantiateFramework2");
+  EXPECT_EQ(steps[1].at("operation"), "FindHardware");
+  EXPECT_EQ(steps[2].at("action"), "add");
+  ASSERT_EQ(ends.size(), 2u) << run.out;
+  for (std::size_t i = 0; i < 2; ++i) {
+    EXPECT_EQ(ends[i].at("step"), steps[i].at("step"));
+    EXPECT_EQ(ends[i].at("operation"), steps[i].at("operation"));
+    EXPECT_GE(ends[i].at("seconds").get<double>(), steps[i].at("seconds").get<double>());
+  }
+  EXPECT_EQ(ends[1].at("text"), "the failure of FindHardware with 0x800706BA is over");
+  ASSERT_FALSE(lists.empty());
+  const json& last = lists.back();
+  std::vector<std::string> names;
+  for (const json& name : last.at("names")) names.push_back(name.at("name"));
+  EXPECT_THAT(names, ::testing::Contains("Rack1Slot5")) << run.out;
+  EXPECT_EQ(names.size(), 8u);
 }
 
 std::string ReadText(const std::string& path) {

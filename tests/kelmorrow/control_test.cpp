@@ -1,4 +1,5 @@
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -13,6 +14,17 @@ class ControlTest : public KelmorrowTest {
   static void Fail(const char* operation, std::uint32_t nth, HRESULT result) {
     char error[256];
     ASSERT_EQ(kelsimSetFailure(operation, nth, static_cast<std::int32_t>(result), error, sizeof error), 0) << error;
+  }
+  static void Run(const char* operation, std::uint32_t count, HRESULT result) {
+    char error[256];
+    ASSERT_EQ(kelsimSetFailureRun(operation, count, static_cast<std::int32_t>(result), error, sizeof error), 0)
+        << error;
+  }
+  static void ForAWhile(const char* operation, std::uint32_t milliseconds, HRESULT result) {
+    char error[256];
+    ASSERT_EQ(kelsimSetFailureFor(operation, milliseconds, static_cast<std::int32_t>(result), error, sizeof error),
+              0)
+        << error;
   }
 };
 
@@ -43,6 +55,104 @@ TEST_F(ControlTest, EveryCallFailsUntilCleared) {
   EXPECT_EQ(bag->GetString(0x101F000, &text), 0);
   Take(text);
   EXPECT_EQ(bag->HasProperty(0x101F000), 0);
+}
+
+// A run fails the next calls, then the operation answers as before, an
+// every-call failure included. A failure due at one call comes first; of
+// runs under way, the one set last answers.
+TEST_F(ControlTest, ARunFailsTheNextCallsThenAnswersAsBefore) {
+  auto bag = Record(R"({"status": 1})");
+  auto read = [&] {
+    std::int32_t status = 0;
+    HRESULT result = bag->GetInt32(0x1024000, &status);
+    EXPECT_EQ(status, result == 0 ? 1 : 0);
+    return result;
+  };
+  Run("GetInt32", 3, platform::kE_UNEXPECTED);
+  Fail("GetInt32", 2, platform::kE_FAIL);
+  EXPECT_EQ(read(), platform::kE_UNEXPECTED);
+  EXPECT_EQ(read(), platform::kE_FAIL);
+  EXPECT_EQ(read(), platform::kE_UNEXPECTED);
+  EXPECT_EQ(read(), 0);
+
+  Fail("GetInt32", 0, kE_AccessDenied);
+  Run("GetInt32", 3, platform::kE_UNEXPECTED);
+  Run("GetInt32", 1, platform::kE_POINTER);
+  const std::uint64_t failures = kelsimFailureCount();
+  const std::uint64_t calls = kelsimCallCount("GetInt32");
+  for (HRESULT expected : {platform::kE_POINTER, platform::kE_UNEXPECTED, platform::kE_UNEXPECTED, kE_AccessDenied,
+                           kE_AccessDenied}) {
+    EXPECT_EQ(read(), expected);
+  }
+  EXPECT_EQ(kelsimFailureCount(), failures + 5);
+  EXPECT_EQ(kelsimCallCount("GetInt32"), calls + 5);
+  Run("GetInt32", 2, platform::kE_UNEXPECTED);
+  kelsimClearFailures();
+  EXPECT_EQ(read(), 0);
+}
+
+// Framework creation refused, queries and registrations failing for a
+// while: each operation's run counts its own calls.
+TEST_F(ControlTest, EveryOperationCanFailForARunOfCalls) {
+  Load(R"({"targets": {"": {"records": [{"status": 1}]}}})");
+  auto framework = Framework();
+  RecordingHandler handler;
+  struct Case {
+    const char* operation;
+    std::function<HRESULT()> call;
+  };
+  const Case cases[] = {
+      {"kelsysInstantiateFramework2",
+       [] {
+         ComPtr<morrowkit::IqvSysFramework> made;
+         HRESULT result = kelsysInstantiateFramework2(1, 1, made.Put());
+         EXPECT_EQ(made.Get() != nullptr, result == 0);
+         return result;
+       }},
+      {"FindHardware",
+       [&] {
+         ComPtr<morrowkit::IqvSysEnumUnknown> records;
+         HRESULT result = framework->FindHardware(W(u"").c_str(), records.Put());
+         EXPECT_EQ(records.Get() != nullptr, result == 0);
+         return result;
+       }},
+      {"SetNotificationHandler",
+       [&] {
+         HRESULT result = framework->SetNotificationHandler(W(u"").c_str(), &handler, nullptr);
+         EXPECT_EQ(kelsimRegistrations(), result == 0 ? 1u : 0u);
+         if (result == 0) framework->SetNotificationHandler(W(u"").c_str(), nullptr, nullptr);
+         return result;
+       }},
+  };
+  for (const Case& tried : cases) {
+    SCOPED_TRACE(tried.operation);
+    Run(tried.operation, 2, kRpcS_ServerUnavailable);
+    const std::uint64_t failures = kelsimFailureCount();
+    EXPECT_EQ(tried.call(), kRpcS_ServerUnavailable);
+    EXPECT_EQ(tried.call(), kRpcS_ServerUnavailable);
+    EXPECT_EQ(tried.call(), 0);
+    EXPECT_EQ(tried.call(), 0);
+    EXPECT_EQ(kelsimFailureCount(), failures + 2);
+  }
+  EXPECT_EQ(handler.refs(), 0);
+}
+
+// A failure for a while ends by itself, and the operation answers as before.
+TEST_F(ControlTest, AFailureForAWhileEndsByItself) {
+  auto framework = Framework();
+  auto find = [&] {
+    ComPtr<morrowkit::IqvSysEnumUnknown> records;
+    return framework->FindHardware(W(u"").c_str(), records.Put());
+  };
+  ForAWhile("FindHardware", 600000, kRpcS_ServerUnavailable);
+  EXPECT_EQ(find(), kRpcS_ServerUnavailable);
+  EXPECT_EQ(find(), kRpcS_ServerUnavailable);
+  kelsimClearFailures();
+  EXPECT_EQ(find(), 0);
+  Fail("FindHardware", 0, kE_AccessDenied);
+  ForAWhile("FindHardware", 1, kRpcS_ServerUnavailable);
+  EXPECT_TRUE(Eventually([&] { return find() == kE_AccessDenied; }));
+  EXPECT_EQ(find(), kE_AccessDenied);
 }
 
 TEST_F(ControlTest, InstantiationQueryAndNextCanFail) {
@@ -89,6 +199,20 @@ TEST_F(ControlTest, RefusesUnknownOperations) {
   EXPECT_EQ(std::string(error), "unknown operation \"FindHardwear\"");
   EXPECT_EQ(kelsimSetLatency("AddRef", 5, error, sizeof error), -1);
   EXPECT_EQ(kelsimCallCount("nothing"), UINT64_MAX);
+  EXPECT_EQ(kelsimSetFailureRun("FindHardwear", 2, -1, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "unknown operation \"FindHardwear\"");
+  EXPECT_EQ(kelsimSetFailureFor(nullptr, 2, -1, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "unknown operation \"\"");
+  EXPECT_EQ(kelsimSetFailureRun("FindHardware", 0, -1, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "a run of failures needs a count of 1 or more");
+  EXPECT_EQ(kelsimSetFailureFor("FindHardware", 0, -1, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "a failure for a while needs 1 ms or more");
+  EXPECT_EQ(kelsimSetFailureRun("OnConfigurationChanged", 1, -1, error, sizeof error), -1);
+  EXPECT_EQ(std::string(error), "OnConfigurationChanged is the handler's: it can be delayed, not failed");
+  EXPECT_EQ(kelsimSetFailureFor("OnConfigurationChanged", 1, -1, error, sizeof error), -1);
+  auto framework = Framework();
+  ComPtr<morrowkit::IqvSysEnumUnknown> records;
+  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0) << "nothing was set";
 }
 
 TEST_F(ControlTest, LatencyDelaysTheCall) {
@@ -178,6 +302,62 @@ TEST_P(FrameworkObjectsTest, TheNextObjectAfterTheLastReleaseIsANewOne) {
   next.Reset();
   kelsimReset();
   EXPECT_EQ(handler.refs(), 0);
+}
+
+// After a restart every framework object made before is disconnected, the
+// shared one too; what it handed out keeps working, and a new one works.
+TEST_P(FrameworkObjectsTest, ARestartDisconnectsEveryObjectMadeBefore) {
+  Load(R"({"targets": {"": {"records": [{"status": 1}, {"status": 2}]}}})");
+  auto before = Framework();
+  auto again = Framework();
+  ComPtr<morrowkit::IqvSysEnumUnknown> records;
+  ASSERT_EQ(before->FindHardware(W(u"").c_str(), records.Put()), 0);
+  ComPtr<morrowkit::IqvSysFramework2> second;
+  ASSERT_EQ(before->QueryInterface(morrowkit::kIID_IqvSysFramework2, reinterpret_cast<void**>(second.Put())), 0);
+  kelsimRestartService();
+
+  const std::uint64_t failures = kelsimFailureCount();
+  const std::uint64_t finds = kelsimCallCount("FindHardware");
+  ComPtr<morrowkit::IqvSysEnumUnknown> none;
+  EXPECT_EQ(before->FindHardware(W(u"").c_str(), none.Put()), kRpcE_Disconnected);
+  EXPECT_EQ(none.Get(), nullptr);
+  EXPECT_EQ(again->SetNotificationHandler(W(u"").c_str(), nullptr, nullptr), kRpcE_Disconnected);
+  std::int32_t licensed = 5;
+  BSTR text = nullptr;
+  BSTR detail = nullptr;
+  EXPECT_EQ(second->GetLicenseState(&licensed, &text, &detail), kRpcE_Disconnected);
+  EXPECT_EQ(licensed, 0);
+  EXPECT_EQ(text, nullptr);
+  EXPECT_EQ(Utf8(Take(detail)), "the framework object was disconnected: the service restarted");
+  ComPtr<morrowkit::IqvSysDiagnostics> diagnostics;
+  ASSERT_EQ(before->QueryInterface(morrowkit::kIID_IqvSysDiagnostics, reinterpret_cast<void**>(diagnostics.Put())),
+            0);
+  std::uint32_t errors = 7;
+  EXPECT_EQ(diagnostics->GetErrorCount(&errors), kRpcE_Disconnected);
+  EXPECT_EQ(errors, 0u);
+  EXPECT_EQ(kelsimFailureCount(), failures + 4);
+  EXPECT_EQ(kelsimCallCount("FindHardware"), finds + 1);
+  EXPECT_EQ(Items(records.Get()).size(), 2u);
+
+  auto after = Framework();
+  auto another = Framework();
+  EXPECT_NE(after.Get(), before.Get());
+  EXPECT_EQ(after.Get() == another.Get(), shared_);
+  ComPtr<morrowkit::IqvSysEnumUnknown> found;
+  ASSERT_EQ(after->FindHardware(W(u"").c_str(), found.Put()), 0);
+  EXPECT_EQ(kelsimLiveObjects(), (shared_ ? 2u : 4u) + 6u);  // framework objects, two enumerators and their records
+  // A second restart disconnects the objects made between.
+  kelsimRestartService();
+  EXPECT_EQ(another->FindHardware(W(u"").c_str(), none.Put()), kRpcE_Disconnected);
+  EXPECT_NE(Framework().Get(), after.Get());
+  for (auto* held : {&before, &again, &after, &another}) held->Reset();
+  second.Reset();
+  diagnostics.Reset();
+  EXPECT_EQ(Items(found.Get()).size(), 2u);
+  found.Reset();
+  records.Reset();
+  EXPECT_EQ(kelsimLiveObjects(), 0u);
+  EXPECT_EQ(kelsimOutstandingReferences(), 0u);
 }
 
 // Threads that take and drop the object at once never share one on its way out.

@@ -220,8 +220,8 @@ TEST_F(DescriptionTest, ExportLoadsBackIntoTheSameModel) {
   EXPECT_EQ(Export(), first);
 }
 
-// A profile, alone or in a description, is checked whole: a rejected one
-// changes nothing.
+// A profile, alone, as a change of the one in force or in a description,
+// is checked whole: a rejected one changes nothing.
 TEST_F(DescriptionTest, RejectsBadProfilesAndKeepsTheOneInForce) {
   SetProfile(R"({"frameworks": "shared"})");
   struct Case {
@@ -234,15 +234,19 @@ TEST_F(DescriptionTest, RejectsBadProfilesAndKeepsTheOneInForce) {
       {R"({"frameworks": "shared", "removal": 1})", "<profile>:1:37: expected a string for \"removal\""},
       {R"({"late-release-ms": -5})",
        "<profile>:1:21: value -5 is out of range for uint32 \"late-release-ms\" (0 to 4294967295)"},
+      {R"({"frameworks": "new", "notifications": "sometimes"})",
+       "<profile>:1:40: unknown value \"sometimes\" for \"notifications\" (expected supported or unsupported)"},
       {R"({"registration": "per-target"})",
        "<profile>:1:2: unknown key \"registration\" in the profile (expected one of: registrations, removal, "
-       "delivery, frameworks, late-release-ms)"},
+       "delivery, frameworks, late-release-ms, notifications)"},
       {"[]", "<profile>:1:1: expected an object for the profile"},
   };
-  for (const Case& rejected : cases) {
-    char error[512] = "";
-    EXPECT_EQ(kelsimSetProfile(rejected.json, error, sizeof error), -1) << rejected.json;
-    EXPECT_EQ(std::string(error), rejected.message);
+  for (auto set : {&kelsimSetProfile, &kelsimChangeProfile}) {
+    for (const Case& rejected : cases) {
+      char error[512] = "";
+      EXPECT_EQ(set(rejected.json, error, sizeof error), -1) << rejected.json;
+      EXPECT_EQ(std::string(error), rejected.message);
+    }
   }
   EXPECT_EQ(
       Rejection("{\"targets\": {\"\": {\"records\": [{\"status\": 1}]}},\n \"profile\": {\"registrations\": "
@@ -252,6 +256,23 @@ TEST_F(DescriptionTest, RejectsBadProfilesAndKeepsTheOneInForce) {
   EXPECT_TRUE(Records().empty());
   auto framework = Framework();
   EXPECT_EQ(Framework().Get(), framework.Get());
+}
+
+// A change of the profile sets the members it names and keeps the others;
+// a profile set whole takes the defaults for the members left out.
+TEST_F(DescriptionTest, AChangedProfileKeepsTheMembersItLeavesOut) {
+  SetProfile(R"({"frameworks": "shared"})");
+  char error[512];
+  ASSERT_EQ(kelsimChangeProfile(R"({"delivery": "inline"})", error, sizeof error), 0) << error;
+  auto framework = Framework();
+  EXPECT_EQ(Framework().Get(), framework.Get());
+  ASSERT_EQ(kelsimChangeProfile(R"({"frameworks": "new"})", error, sizeof error), 0) << error;
+  EXPECT_NE(Framework().Get(), framework.Get());
+  ASSERT_EQ(kelsimChangeProfile(R"({"frameworks": "shared"})", error, sizeof error), 0) << error;
+  auto held = Framework();
+  EXPECT_EQ(Framework().Get(), held.Get());
+  SetProfile(R"({"delivery": "inline"})");
+  EXPECT_NE(Framework().Get(), held.Get());
 }
 
 // A description's profile is applied; one without leaves the profile as it
@@ -272,7 +293,8 @@ TEST_F(DescriptionTest, ADescriptionsProfileIsAppliedAndExportedAsLoaded) {
     "removal": "waits",
     "delivery": "inline",
     "frameworks": "new",
-    "late-release-ms": 16
+    "late-release-ms": 16,
+    "notifications": "supported"
   })"),
             std::string::npos)
       << exported;

@@ -40,6 +40,10 @@ class NotificationTest : public KelmorrowTest {
     char error[512];
     ASSERT_EQ(kelsimApplyChange(target, change, "change.json", error, sizeof error), 0) << error;
   }
+  static void ChangeProfile(const char* json) {
+    char error[512];
+    ASSERT_EQ(kelsimChangeProfile(json, error, sizeof error), 0) << error;
+  }
   static void ChangeDuring(const char* operation, const char* target, const char* change) {
     char error[512];
     ASSERT_EQ(kelsimApplyChangeDuring(operation, target, change, "change.json", error, sizeof error), 0)
@@ -112,6 +116,75 @@ TEST_P(EveryProfileTest, ChangesAreDeliveredWithKindAndNames) {
   }
   EXPECT_EQ(kelsimDeliveredNotifications(), calls.size());
   EXPECT_EQ(Records(u"rt.lab").size(), 2u);
+  EXPECT_EQ(Unregister(), 0);
+}
+
+// A restart ends every registration without a callback, releasing its
+// handler as a removal would; objects made before can neither register nor
+// remove, one made after registers and is called.
+TEST_P(EveryProfileTest, ARestartDropsEveryRegistrationWithoutACallback) {
+  Register();
+  auto other = Framework();
+  ASSERT_EQ(other->SetNotificationHandler(W(u"other.lab").c_str(), &handler_, &context_), 0);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  const std::size_t calls = handler_.calls().size();
+  const std::uint64_t dropped = kelsimDroppedNotifications();
+  kelsimRestartService();
+  EXPECT_EQ(kelsimRegistrations(), 0u);
+  EXPECT_EQ(kelsimHasHandler("rt.lab"), 0);
+  EXPECT_EQ(kelsimHasHandler("other.lab"), 0);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.refs(), 0);
+  EXPECT_EQ(kelsimHandlerReferences(), 0u);
+  Change("rt.lab", kAddC);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), calls);
+  EXPECT_EQ(kelsimDroppedNotifications(), dropped + 1);
+  EXPECT_EQ(Unregister(), kRpcE_Disconnected);
+  EXPECT_EQ(framework_->SetNotificationHandler(W(u"rt.lab").c_str(), &handler_, &context_), kRpcE_Disconnected);
+  EXPECT_EQ(handler_.refs(), 0);
+  EXPECT_EQ(kelsimRegistrations(), 0u);
+
+  framework_ = Framework();
+  Register();
+  Change("rt.lab", R"({"remove": ["C"]})");
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  auto after = handler_.calls();
+  ASSERT_EQ(after.size(), calls + FirstCalls() + 1);
+  EXPECT_EQ(after.back().kind, morrowkit::kChangeRecordsRemoved);
+  EXPECT_EQ(Unregister(), 0);
+}
+
+// Without notification support every registration and removal is refused,
+// the registrations held end, and every change is dropped; the other
+// members of the profile stay as they were.
+TEST_P(EveryProfileTest, WithoutNotificationSupportNothingIsRegisteredOrCalled) {
+  Register();
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  const std::size_t calls = handler_.calls().size();
+  ChangeProfile(R"({"notifications": "unsupported"})");
+  EXPECT_EQ(kelsimRegistrations(), 0u);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.refs(), 0);
+  const std::uint64_t failures = kelsimFailureCount();
+  const std::uint64_t dropped = kelsimDroppedNotifications();
+  EXPECT_EQ(framework_->SetNotificationHandler(W(u"rt.lab").c_str(), &handler_, &context_), kE_NotImpl);
+  EXPECT_EQ(handler_.refs(), 0);
+  EXPECT_EQ(kelsimHandlerReferences(), 0u);
+  EXPECT_EQ(Unregister(), kE_NotImpl);
+  EXPECT_EQ(Framework()->SetNotificationHandler(W(u"other.lab").c_str(), &handler_, nullptr), kE_NotImpl);
+  EXPECT_EQ(kelsimFailureCount(), failures + 3);
+  Change("rt.lab", kAddC);
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), calls);
+  EXPECT_EQ(kelsimDroppedNotifications(), dropped + 1);
+  EXPECT_EQ(Framework().Get() == framework_.Get(), ProfileSays("shared"));
+
+  ChangeProfile(R"({"notifications": "supported"})");
+  Register();
+  Change("rt.lab", R"({"remove": ["C"]})");
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), calls + FirstCalls() + 1);
   EXPECT_EQ(Unregister(), 0);
 }
 
@@ -368,6 +441,36 @@ TEST_P(RemovalTest, RemovalMeetsARunningCallback) {
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), 1u);
   EXPECT_EQ(handler_.refs(), 0);
+}
+
+// A restart meets a running callback as a removal does, and drops the
+// notifications still queued.
+TEST_P(RemovalTest, ARestartMeetsARunningCallbackAsARemovalDoes) {
+  Register();
+  handler_.Hold();
+  Change("rt.lab", kAddC);
+  Change("rt.lab", R"({"add": [{"resourceName": "D"}]})");
+  ASSERT_TRUE(handler_.Entered());
+  auto restart = std::async(std::launch::async, [] { kelsimRestartService(); });
+  if (waits_) {
+    EXPECT_EQ(restart.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+  } else {
+    ASSERT_EQ(restart.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_EQ(handler_.refs(), 1);
+    // A registration made now never gets what was queued before.
+    framework_ = Framework();
+    Register();
+  }
+  handler_.Open();
+  restart.get();
+  ASSERT_EQ(kelsimWaitIdle(10000), 1);
+  EXPECT_EQ(handler_.calls().size(), 1u);
+  EXPECT_EQ(kelsimDroppedNotifications(), 1u);
+  if (!waits_) {
+    EXPECT_EQ(Unregister(), 0);
+  }
+  EXPECT_EQ(handler_.refs(), 0);
+  EXPECT_EQ(kelsimRegistrations(), 0u);
 }
 
 // A notification under way: the library has begun the callback (the

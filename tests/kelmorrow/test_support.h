@@ -28,6 +28,9 @@ std::string Utf8(const WideString& text);
 
 constexpr HRESULT kE_ElementNotFound = static_cast<HRESULT>(0x80070490u);
 constexpr HRESULT kE_NotImpl = static_cast<HRESULT>(0x80004001u);
+constexpr HRESULT kRpcE_Disconnected = static_cast<HRESULT>(0x80010108u);
+constexpr HRESULT kRpcS_ServerUnavailable = static_cast<HRESULT>(0x800706BAu);
+constexpr HRESULT kE_AccessDenied = static_cast<HRESULT>(0x80070005u);
 
 // Every test starts from a reset library and must leave no object alive.
 class KelmorrowTest : public ::testing::Test {

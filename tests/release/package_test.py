@@ -91,7 +91,8 @@ class PackageTest(unittest.TestCase):
     def test_testbed_folder_holds_the_simulation_and_the_tool(self):
         testbed = self.in_folder("testbed")
         for name in options.simulated + [options.tool, "samples/sample-hardware.json",
-                                         "samples/sample-changes.json", "docs/hardware-description.md"]:
+                                         "samples/sample-changes.json", "samples/slow-start.json",
+                                         "samples/service-restart.json", "docs/hardware-description.md"]:
             with self.subTest(name=name):
                 self.assertIn(name, testbed)
         top = {name.partition("/")[0] if "/" in name else name for name in self.files}
