@@ -27,13 +27,7 @@ std::set<Attribute> AttributesOf(const void* list) {
   std::set<Attribute> found;
   const std::int32_t capacity = ztrtsimListCapacity(list);
   for (std::int32_t i = 0; i < capacity; ++i) {
-    const std::int32_t count = ztrtsimListElementAttrCount(list, i);
-    for (std::int32_t position = 0; position < count; ++position) {
-      char name[16] = "";
-      size_t length = 0;
-      EXPECT_EQ(ztrtsimListGetAttrName(list, i, position, name, sizeof name, &length), ZTRTSIM_OK);
-      found.emplace(i, std::string(name, length));
-    }
+    for (const std::string& name : test_support::ztrtsim::AttrNames(list, i)) found.emplace(i, name);
   }
   return found;
 }
@@ -108,9 +102,8 @@ TEST_F(HostFaultTest, EachFailedNameConversionLeavesAPartListAndIsRetried) {
       EXPECT_EQ(ztrtsimListCapacity(slot), kElements);
       for (std::int32_t i = 0; i < kElements; ++i) {
         EXPECT_EQ(ztrtsimListElementAttrCount(slot, i), i + 1 < nth ? 2 : 0) << "element " << i;
-        std::string name;
-        if (i + 1 < nth && NameAt(slot, i, name)) {
-          EXPECT_EQ(name, kNames[static_cast<std::size_t>(i)]);
+        if (i + 1 < nth) {
+          EXPECT_EQ(StringAttr(slot, i, "n"), kNames[static_cast<std::size_t>(i)]);
         }
       }
       EXPECT_EQ(ztrtsimLiveHandles(), 1) << "only the array may outlive the call";

@@ -126,11 +126,9 @@ TEST_F(RoadTest, ListDueWithoutASlotFailsAndStaysDue) {
 // A name the host cannot convert fails the call with the list half written,
 // and every following call tries again.
 TEST_F(RoadTest, UnconvertibleNameFailsUntilTheHostCanTakeIt) {
-  char error[256] = "";
-  ASSERT_EQ(kelsimLoadText(R"({"targets": {"": {"records": [
+  Load(R"({"targets": {"": {"records": [
     {"status": 1, "modelCode": "0x7066", "resourceName": "Caf\u00e9"},
-    {"status": 1, "modelCode": "0x7066", "resourceName": "\u03a9mega"}]}}})", "greek.json", error, sizeof error), 0)
-      << error;
+    {"status": 1, "modelCode": "0x7066", "resourceName": "\u03a9mega"}]}}})");
   ASSERT_EQ(ztrtsimSetEncoding(ZTRTSIM_ENCODING_WINDOWS_1252), ZTRTSIM_OK);
   hostbind::UHandle slot = nullptr;
   std::int32_t result = kPending;
@@ -161,8 +159,7 @@ TEST_F(RoadTest, ChangeInTheLibraryReachesTheHost) {
   // Some libraries call a new registration at once.
   ASSERT_EQ(kelsimWaitIdle(20000), 1);
   const std::uint64_t delivered = kelsimDeliveredNotifications();
-  char error[256] = "";
-  ASSERT_EQ(kelsimApplyChange("rt-a", R"({"remove": ["Dev1"]})", "change.json", error, sizeof error), 0) << error;
+  ApplyChange("rt-a", R"({"remove": ["Dev1"]})");
   ASSERT_EQ(kelsimWaitIdle(20000), 1);
   PollFor(2, Names{"sync://rt-a/system"});
   EXPECT_EQ(kelsimDeliveredNotifications(), delivered + 1);

@@ -8,20 +8,15 @@
 namespace kelmorrow_test {
 namespace {
 
-class ControlTest : public KelmorrowTest {
- protected:
-  static void Fail(const char* operation, std::uint32_t nth, HRESULT result) {
-    char error[256];
-    ASSERT_EQ(kelsimSetFailure(operation, nth, static_cast<std::int32_t>(result), error, sizeof error), 0) << error;
-  }
-};
+using ControlTest = KelmorrowTest;
+using test_support::kelsim::FailCall;
 
 // Injected results: once at the n-th call from now, or at every call.
 TEST_F(ControlTest, NthCallFromNowFailsOnce) {
   auto bag = Record(R"({"status": 1})");
   std::int32_t status = 0;
   EXPECT_EQ(bag->GetInt32(0x1024000, &status), 0);
-  Fail("GetInt32", 2, platform::kE_FAIL);
+  FailCall("GetInt32", 2, platform::kE_FAIL);
   EXPECT_EQ(bag->GetInt32(0x1024000, &status), 0);
   EXPECT_EQ(bag->GetInt32(0x1024000, &status), platform::kE_FAIL);
   EXPECT_EQ(status, 0);
@@ -31,8 +26,8 @@ TEST_F(ControlTest, NthCallFromNowFailsOnce) {
 
 TEST_F(ControlTest, EveryCallFailsUntilCleared) {
   auto bag = Record(R"({"resourceName": "Dev1"})");
-  Fail("GetString", 0, platform::kS_FALSE);
-  Fail("HasProperty", 0, platform::kE_UNEXPECTED);
+  FailCall("GetString", 0, platform::kS_FALSE);
+  FailCall("HasProperty", 0, platform::kE_UNEXPECTED);
   BSTR text = nullptr;
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(bag->GetString(0x101F000, &text), platform::kS_FALSE);
@@ -47,22 +42,22 @@ TEST_F(ControlTest, EveryCallFailsUntilCleared) {
 
 TEST_F(ControlTest, InstantiationQueryAndNextCanFail) {
   Load(R"({"targets": {"": {"records": [{"status": 1}, {"status": 2}]}}})");
-  Fail("kelsysInstantiateFramework2", 1, platform::kE_OUTOFMEMORY);
+  FailCall("kelsysInstantiateFramework2", 1, platform::kE_OUTOFMEMORY);
   morrowkit::IqvSysFramework* raw = reinterpret_cast<morrowkit::IqvSysFramework*>(1);
   EXPECT_EQ(kelsysInstantiateFramework2(1, 1, &raw), platform::kE_OUTOFMEMORY);
   EXPECT_EQ(raw, nullptr);
 
   auto framework = Framework();
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
-  ASSERT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
-  Fail("Next", 2, platform::kE_FAIL);
+  ASSERT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
+  FailCall("Next", 2, platform::kE_FAIL);
   morrowkit::IUnknown* item = nullptr;
   EXPECT_EQ(records->Next(1, &item, nullptr), 0);
   ComPtr<morrowkit::IUnknown> first = ComPtr<morrowkit::IUnknown>::Attach(item);
   EXPECT_EQ(records->Next(1, &item, nullptr), platform::kE_FAIL);
   EXPECT_EQ(item, nullptr);
 
-  Fail("QueryInterface", 1, platform::kE_NOINTERFACE);
+  FailCall("QueryInterface", 1, platform::kE_NOINTERFACE);
   void* bag = nullptr;
   EXPECT_EQ(first->QueryInterface(morrowkit::kIID_IqvSysPropertyBag, &bag), platform::kE_NOINTERFACE);
   EXPECT_EQ(first->QueryInterface(morrowkit::kIID_IqvSysPropertyBag, &bag), 0);
@@ -73,7 +68,7 @@ TEST_F(ControlTest, InjectedFailureFillsTheDetail) {
   auto framework = Framework();
   ComPtr<morrowkit::IqvSysFramework2> second;
   ASSERT_EQ(framework->QueryInterface(morrowkit::kIID_IqvSysFramework2, reinterpret_cast<void**>(second.Put())), 0);
-  Fail("GetLicenseState", 0, static_cast<HRESULT>(0x80070005u));
+  FailCall("GetLicenseState", 0, static_cast<HRESULT>(0x80070005u));
   std::int32_t licensed = 5;
   BSTR text = nullptr;
   BSTR detail = nullptr;
@@ -97,11 +92,11 @@ TEST_F(ControlTest, LatencyDelaysTheCall) {
   ASSERT_EQ(kelsimSetLatency("FindHardware", 60, error, sizeof error), 0);
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+  EXPECT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
   ASSERT_EQ(kelsimSetLatency("FindHardware", 0, error, sizeof error), 0);
   start = std::chrono::steady_clock::now();
-  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+  EXPECT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
 }
 
@@ -145,7 +140,7 @@ TEST_P(FrameworkObjectsTest, ReferencesReturnToZeroAfterRelease) {
     auto again = Framework();
     EXPECT_EQ(framework.Get() == again.Get(), shared_);
     ComPtr<morrowkit::IqvSysEnumUnknown> records;
-    ASSERT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+    ASSERT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
     EXPECT_EQ(kelsimLiveObjects(), shared_ ? 4u : 5u);  // framework objects, enumerator, two records
     EXPECT_EQ(kelsimOutstandingReferences(), 5u);       // the enumerator holds the records
     auto items = Items(records.Get());
@@ -164,16 +159,16 @@ TEST_P(FrameworkObjectsTest, ReferencesReturnToZeroAfterRelease) {
 TEST_P(FrameworkObjectsTest, TheNextObjectAfterTheLastReleaseIsANewOne) {
   RecordingHandler handler;
   auto first = Framework();
-  ASSERT_EQ(first->SetNotificationHandler(W(u"rt").c_str(), &handler, nullptr), 0);
+  ASSERT_EQ(first->SetNotificationHandler(Wide(u"rt").c_str(), &handler, nullptr), 0);
   auto second = Framework();
-  EXPECT_EQ(second->SetNotificationHandler(W(u"rt").c_str(), nullptr, nullptr),
+  EXPECT_EQ(second->SetNotificationHandler(Wide(u"rt").c_str(), nullptr, nullptr),
             shared_ ? platform::kS_OK : platform::kS_FALSE);
-  EXPECT_EQ(first->SetNotificationHandler(W(u"rt").c_str(), &handler, nullptr), 0);
+  EXPECT_EQ(first->SetNotificationHandler(Wide(u"rt").c_str(), &handler, nullptr), 0);
   first.Reset();
   second.Reset();
   EXPECT_EQ(kelsimLiveObjects(), 0u);
   auto next = Framework();
-  EXPECT_EQ(next->SetNotificationHandler(W(u"rt").c_str(), nullptr, nullptr), platform::kS_FALSE);
+  EXPECT_EQ(next->SetNotificationHandler(Wide(u"rt").c_str(), nullptr, nullptr), platform::kS_FALSE);
   EXPECT_EQ(kelsimRegistrations(), 1u);
   next.Reset();
   kelsimReset();

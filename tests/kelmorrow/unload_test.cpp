@@ -43,7 +43,7 @@ class LoadedCopy {
     ASSERT_NE(instantiate, nullptr);
     ComPtr<morrowkit::IqvSysFramework> framework;
     ASSERT_EQ(instantiate(1, 1, framework.Put()), 0);
-    ASSERT_EQ(framework->SetNotificationHandler(W(u"rt").c_str(), handler, handler), 0);
+    ASSERT_EQ(framework->SetNotificationHandler(Wide(u"rt").c_str(), handler, handler), 0);
     if (!deliver) return;
     char error[256];
     auto* apply = Get<decltype(kelsimApplyChange)>("kelsimApplyChange");
@@ -147,7 +147,7 @@ TEST(KelmorrowUnload, UnloadsRightAfterALateRelease) {
   copy.SetProfile(R"({"late-release-ms": 1, "delivery": "inline"})");
   copy.Register(&handler, true);
   copy.Register(nullptr, false);
-  ASSERT_TRUE(Eventually([&] { return handler.refs() == 0; }));
+  ASSERT_TRUE(WaitFor([&] { return handler.refs() == 0; }));
   EXPECT_TRUE(copy.Unload());
   EXPECT_EQ(handler.calls().size(), 2u);
 }

@@ -8,6 +8,8 @@
 #include <boost/shared_ptr.hpp>
 
 #include "kronel/morrow_cache.h"
+#include "sim_library.h"
+#include "wait_for.h"
 
 namespace kronel {
 
@@ -25,6 +27,11 @@ namespace kronel_test {
 
 using Cache = kronel::MorrowCache;
 using Access = kronel::MorrowCacheTestAccess;
+using test_support::WaitFor;
+using test_support::kelsim::ApplyChange;
+using test_support::kelsim::FailCall;
+using test_support::kelsim::Load;
+using test_support::kelsim::SetLatency;
 
 // Each test starts from an empty simulated library and ends only when every
 // object the library made is gone again.
@@ -33,18 +40,12 @@ class CacheTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  void Load(const std::string& description);
-  void ApplyChange(const std::string& target, const std::string& change);
-  void FailCall(const char* operation, std::uint32_t nth, std::int32_t result);
-  void SetLatency(const char* operation, std::uint32_t milliseconds);
-
   boost::shared_ptr<Cache> MakeCache(const std::string& target = "");
   // Requests a refresh and waits until the worker has ended.
   void RefreshAndWait(Cache& cache);
   static void WaitUntilIdle(Cache& cache);
-  // Waits until the library holds no object (or `count`); false on timeout.
+  // Waits until the library holds no object; false on timeout.
   static bool WaitForNoLiveObjects();
-  static bool WaitUntilLiveObjects(std::uint64_t count);
 };
 
 // A description with one target "" holding the given records (JSON array text).
