@@ -183,11 +183,31 @@ TEST_F(RoadTest, ReleasingTheLastReferenceStartsOver) {
   EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 3u);
 }
 
-// The host may name its run-time module itself.
+// The host may name its run-time module itself: here a copy of the engine
+// under a name the plug-in never looks for, whose URL table sends reference
+// 1 to "rt-a", and whose handles the linked engine does not know.
 TEST_F(RoadTest, HostNamedModuleServesTheCalls) {
-  ThePlugin().SetZTRTModule(platform::GetModuleHandleA("ztrt.dll"));
-  PollFor(1, kLocalNames);
+  const platform::ModuleHandle module = platform::LoadLibraryA(KRONEL_ENGINE_COPY);
+  ASSERT_NE(module, nullptr) << KRONEL_ENGINE_COPY;
+  test_support::ztrtsim::Engine copy;
+  ASSERT_TRUE(copy.From(module));
+  test_support::ztrtsim::SetUrl(1, "rt-a", copy);
+  ThePlugin().SetZTRTModule(module);
+  hostbind::UHandle slot = nullptr;
+  std::int32_t result = kPending;
+  EXPECT_TRUE(WaitFor([&] {
+    result = Call(1, &slot);
+    return result != kPending && result != kUnchanged;
+  }));
   ThePlugin().SetZTRTModule(nullptr);
+  EXPECT_EQ(result, kWritten);
+  if (result == kWritten) {
+    EXPECT_EQ(DecodeList(slot, copy), kRemoteNames);
+    EXPECT_EQ(copy.disposeList(slot), ZTRTSIM_OK);
+  }
+  EXPECT_EQ(copy.liveHandles(), 0);
+  EXPECT_EQ(ztrtsimCallCount(ZTRTSIM_FN_TARGET_URL), 0) << "the linked engine was asked";
+  platform::FreeLibrary(module);
 }
 
 }  // namespace
