@@ -45,14 +45,19 @@ std::int32_t RoadTest::CallUntilSettled(std::uint32_t ref, hostbind::UHandle* sl
   return result;
 }
 
+std::int32_t RoadTest::CallUntilDecided(std::uint32_t ref, hostbind::UHandle* slot) {
+  std::int32_t result = kPending;
+  EXPECT_TRUE(WaitFor([&] {
+    result = Call(ref, slot);
+    return result != kPending && result != kUnchanged;
+  })) << "nothing was decided";
+  return result;
+}
+
 Names RoadTest::NextList(std::uint32_t ref) {
   Names names;
   hostbind::UHandle slot = nullptr;
-  std::int32_t result = kPending;
-  EXPECT_TRUE(WaitFor([&] {
-    result = Call(ref, &slot);
-    return result != kPending && result != kUnchanged;
-  })) << "no list arrived";
+  const std::int32_t result = CallUntilDecided(ref, &slot);
   EXPECT_EQ(result, kWritten);
   if (slot != nullptr && result != kWritten) ztrtsimDisposeNameList(slot);
   if (result != kWritten) return names;

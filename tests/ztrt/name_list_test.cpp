@@ -9,6 +9,16 @@ namespace {
 using NameLists = EngineTest;
 using Names = std::vector<std::string>;
 
+// An element with a name and a flag, as the plug-in writes one.
+ZtVariantPtr Named(const std::string& name) {
+  ZtVariantPtr element = nullptr;
+  LStrHandle text = MakeString(name);
+  EXPECT_EQ(ZtVariantPStrSetStringAttr(&element, NameAttr(), text), 0);
+  EXPECT_EQ(ZtVariantPStrSetUI32Attr(&element, FlagAttr(), 0x30000), 0);
+  EXPECT_EQ(DSDisposeHandle(AsHandle(text)), 0);
+  return element;
+}
+
 ZtVariantPtr Numbered(PStr attribute, std::uint32_t value) {
   ZtVariantPtr element = nullptr;
   EXPECT_EQ(ZtVariantPStrSetUI32Attr(&element, attribute, value), 0);
@@ -18,12 +28,7 @@ ZtVariantPtr Numbered(PStr attribute, std::uint32_t value) {
 // Slots are read after the count and its padding; the count is what the
 // block says, whatever the slots behind it.
 TEST_F(NameLists, ReadsTheCountFieldAndEverySlotOfTheBlock) {
-  ZtVariantPtr named = nullptr;
-  LStrHandle text = MakeString("Dev1");
-  ASSERT_EQ(ZtVariantPStrSetStringAttr(&named, NameAttr(), text), 0);
-  ASSERT_EQ(ZtVariantPStrSetUI32Attr(&named, FlagAttr(), 0x30000), 0);
-  ASSERT_EQ(DSDisposeHandle(AsHandle(text)), 0);
-  UHandle list = RawList(7, {named, nullptr, Numbered(IdAttr(), 3)});
+  UHandle list = RawList(7, {Named("Dev1"), nullptr, Numbered(IdAttr(), 3)});
   EXPECT_EQ(ztrtsimListCount(list), 7);
   EXPECT_EQ(ztrtsimListCapacity(list), 3);
   EXPECT_EQ(ztrtsimHandleSize(list), 32);
@@ -41,12 +46,7 @@ TEST_F(NameLists, ReadsTheCountFieldAndEverySlotOfTheBlock) {
 }
 
 TEST_F(NameLists, LookupsReportWhatIsWrong) {
-  ZtVariantPtr element = nullptr;
-  LStrHandle text = MakeString("abc");
-  ASSERT_EQ(ZtVariantPStrSetStringAttr(&element, NameAttr(), text), 0);
-  ASSERT_EQ(ZtVariantPStrSetUI32Attr(&element, FlagAttr(), 0x30000), 0);
-  ASSERT_EQ(DSDisposeHandle(AsHandle(text)), 0);
-  UHandle list = RawList(1, {element});
+  UHandle list = RawList(1, {Named("abc")});
   char small[2];
   size_t length = 0;
   uint32_t value = 0;
