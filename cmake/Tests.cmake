@@ -84,3 +84,17 @@ function(kronel_add_plugin_test name)
   endif()
   target_compile_definitions(${name} PRIVATE "KRONEL_PLUGIN_PATH=\"${plugin_path}\"")
 endfunction()
+
+# A copy of a module under a name of its own in bin/, made before `test` is
+# built: a module that nothing else holds, or that no search by name finds.
+function(kronel_module_copy test target name)
+  if(WIN32)
+    set(file ${CMAKE_BINARY_DIR}/bin/${name}.dll)
+  else()
+    set(file ${CMAKE_BINARY_DIR}/bin/lib${name}.so)
+  endif()
+  add_custom_command(OUTPUT ${file} COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${file}
+    DEPENDS ${target})
+  add_custom_target(${name}_copy DEPENDS ${file})
+  add_dependencies(${test} ${name}_copy)
+endfunction()
