@@ -215,7 +215,7 @@ TEST_F(DescriptionTest, ExportLoadsBackIntoTheSameModel) {
   char error[512];
   ASSERT_EQ(kelsimLoadFile(KELMORROW_SAMPLES "/hardware-full.json", error, sizeof error), 0) << error;
   std::string first = Export();
-  ASSERT_EQ(kelsimLoadText(first.c_str(), "export.json", error, sizeof error), 0) << error;
+  Load(first);
   EXPECT_EQ(Export(), first);
 }
 
@@ -275,8 +275,7 @@ TEST_F(DescriptionTest, ADescriptionsProfileIsAppliedAndExportedAsLoaded) {
   })"),
             std::string::npos)
       << exported;
-  char error[512];
-  ASSERT_EQ(kelsimLoadText(exported.c_str(), "export.json", error, sizeof error), 0) << error;
+  Load(exported);
   EXPECT_EQ(Export(), exported);
 }
 
