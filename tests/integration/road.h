@@ -42,8 +42,8 @@ class RoadTest : public ::testing::Test {
   }
   static void SetUrl(std::uint32_t ref, const std::string& url) { test_support::ztrtsim::SetUrl(ref, url); }
   static std::int32_t Call(std::uint32_t ref, hostbind::UHandle* slot, std::int32_t force = 0);
-  // Calls as the host does while the answer is pending (or, for the next,
-  // also unchanged); the slot holds what the last call wrote.
+  // Call as the host does while the answer is pending (Settled), or pending
+  // or unchanged (Decided); the slot holds what the last call wrote.
   static std::int32_t CallUntilSettled(std::uint32_t ref, hostbind::UHandle* slot);
   static std::int32_t CallUntilDecided(std::uint32_t ref, hostbind::UHandle* slot);
   // Calls until a list is written and returns its names; the list is disposed of.
