@@ -52,8 +52,7 @@ class SimTest : public ::testing::Test {
   }
   void TearDown() override {
     handle_.reset();
-    EXPECT_EQ(kelsimLiveObjects(), 0u);
-    EXPECT_EQ(kelsimOutstandingReferences(), 0u);
+    test_support::kelsim::ExpectQuiet();
     kelsimReset();
   }
 
