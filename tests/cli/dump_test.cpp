@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/tool_json.h"
 #include "support/tool_run.h"
 
 namespace cli_test {
@@ -66,13 +67,6 @@ INSTANTIATE_TEST_SUITE_P(Library, Contract, ::testing::Values(false, true),
                          [](const ::testing::TestParamInfo<bool>& info) {
                            return info.param ? "Installed" : "Simulated";
                          });
-
-const json& TargetIn(const json& document, const std::string& url) {
-  for (const json& target : document.at("targets")) {
-    if (target.at("target") == url) return target;
-  }
-  throw std::runtime_error("no target \"" + url + "\" in the output");
-}
 
 TEST_P(Contract, ExplainAgreesWithTheDescription) {
   const ToolRun run = Run(Joined({"--json", "--explain"}, kTargets), description_.path());

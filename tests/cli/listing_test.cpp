@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "support/tool_json.h"
 #include "support/tool_run.h"
 
 namespace cli_test {
@@ -40,13 +41,6 @@ std::vector<std::string> LocalNames() {
   std::vector<std::string> names;
   for (const Row& row : kLocalRows) names.push_back(row.name);
   return names;
-}
-
-const json& TargetIn(const json& document, const std::string& url) {
-  for (const json& target : document.at("targets")) {
-    if (target.at("target") == url) return target;
-  }
-  throw std::runtime_error("no target \"" + url + "\" in the output");
 }
 
 TEST(Listing, EmbeddedSampleTableShowsEveryNameFormInByteOrder) {

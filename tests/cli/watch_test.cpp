@@ -2,12 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/tool_run.h"
+#include "text_file.h"
 
 namespace cli_test {
 namespace {
@@ -117,20 +117,11 @@ TEST(Watch, SlowStartSampleHealsWithoutAnotherChange) {
   EXPECT_EQ(names.size(), 8u);
 }
 
-std::string ReadText(const std::string& path) {
-  std::ostringstream text;
-  text << std::ifstream(path, std::ios::binary).rdbuf();
-  return text.str();
-}
-
 TEST(Watch, DocumentedExampleIsTheSampleScript) {
-  const std::string page = ReadText(KRONEL_SOURCE "/docs/change-script.md");
-  const std::size_t section = page.find("## Full example");
-  ASSERT_NE(section, std::string::npos);
-  const std::size_t begin = page.find("```json\n", section);
-  ASSERT_NE(begin, std::string::npos);
-  const std::size_t end = page.find("```", begin + 8);
-  EXPECT_EQ(page.substr(begin + 8, end - begin - 8), ReadText(KRONEL_SOURCE "/testbed/samples/sample-changes.json"));
+  const std::string sample = test_support::ReadFile(KRONEL_SOURCE "/testbed/samples/sample-changes.json");
+  ASSERT_NE(sample, "");
+  EXPECT_EQ(test_support::FullExampleOf(test_support::ReadFile(KRONEL_SOURCE "/docs/change-script.md")),
+            sample);
 }
 
 }  // namespace

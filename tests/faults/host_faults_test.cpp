@@ -27,13 +27,7 @@ std::set<Attribute> AttributesOf(const void* list) {
   std::set<Attribute> found;
   const std::int32_t capacity = ztrtsimListCapacity(list);
   for (std::int32_t i = 0; i < capacity; ++i) {
-    const std::int32_t count = ztrtsimListElementAttrCount(list, i);
-    for (std::int32_t position = 0; position < count; ++position) {
-      char name[16] = "";
-      size_t length = 0;
-      EXPECT_EQ(ztrtsimListGetAttrName(list, i, position, name, sizeof name, &length), ZTRTSIM_OK);
-      found.emplace(i, std::string(name, length));
-    }
+    for (const std::string& name : test_support::ztrtsim::AttrNames(list, i)) found.emplace(i, name);
   }
   return found;
 }
@@ -60,16 +54,6 @@ class HostFaultTest : public RoadTest {
     ASSERT_EQ(slot, nullptr);
   }
 
-  // Calls until the forced refresh has ended and something was decided about the list.
-  static std::int32_t Deliver(hostbind::UHandle* slot) {
-    std::int32_t result = kPending;
-    EXPECT_TRUE(WaitFor([&] {
-      result = Call(1, slot);
-      return result != kPending && result != kUnchanged;
-    }));
-    return result;
-  }
-
   static void ExpectFullListNext() {
     hostbind::UHandle slot = nullptr;
     ASSERT_EQ(CallUntilSettled(1, &slot), kWritten);
@@ -84,7 +68,7 @@ TEST_F(HostFaultTest, FailedArrayLeavesNullAndIsRetried) {
   ASSERT_EQ(ztrtsimFailCall(ZTRTSIM_FN_DS_NEW_H_CLR, 1, 0), ZTRTSIM_OK);
   const std::int64_t conversions = ztrtsimCallCount(ZTRTSIM_FN_LSTR_FROM_PTR);
   hostbind::UHandle slot = reinterpret_cast<hostbind::UHandle>(&slot);
-  ASSERT_EQ(Deliver(&slot), kNoMemory);
+  ASSERT_EQ(CallUntilDecided(1, &slot), kNoMemory);
   EXPECT_EQ(slot, nullptr);
   EXPECT_EQ(ztrtsimLiveHandles(), 0);
   EXPECT_EQ(ztrtsimCallCount(ZTRTSIM_FN_LSTR_FROM_PTR), conversions) << "no name is converted for a list that does not exist";
@@ -101,16 +85,15 @@ TEST_F(HostFaultTest, EachFailedNameConversionLeavesAPartListAndIsRetried) {
       MakeListDue();
       ASSERT_EQ(ztrtsimFailCall(function, static_cast<std::uint32_t>(nth), 0), ZTRTSIM_OK);
       hostbind::UHandle slot = nullptr;
-      ASSERT_EQ(Deliver(&slot), kFailure);
+      ASSERT_EQ(CallUntilDecided(1, &slot), kFailure);
       ztrtsimClearFailures();
       ASSERT_NE(slot, nullptr);
       EXPECT_EQ(ztrtsimListCount(slot), 0);
       EXPECT_EQ(ztrtsimListCapacity(slot), kElements);
       for (std::int32_t i = 0; i < kElements; ++i) {
         EXPECT_EQ(ztrtsimListElementAttrCount(slot, i), i + 1 < nth ? 2 : 0) << "element " << i;
-        std::string name;
-        if (i + 1 < nth && NameAt(slot, i, name)) {
-          EXPECT_EQ(name, kNames[static_cast<std::size_t>(i)]);
+        if (i + 1 < nth) {
+          EXPECT_EQ(StringAttr(slot, i, "n"), kNames[static_cast<std::size_t>(i)]);
         }
       }
       EXPECT_EQ(ztrtsimLiveHandles(), 1) << "only the array may outlive the call";
@@ -134,7 +117,7 @@ TEST_F(HostFaultTest, EachFailedSetterOnlyLosesItsAttribute) {
       MakeListDue();
       ASSERT_EQ(ztrtsimFailCall(setters[s].first, static_cast<std::uint32_t>(nth), 0), ZTRTSIM_OK);
       hostbind::UHandle slot = nullptr;
-      ASSERT_EQ(Deliver(&slot), kWritten);
+      ASSERT_EQ(CallUntilDecided(1, &slot), kWritten);
       ztrtsimClearFailures();
       EXPECT_EQ(ztrtsimListCount(slot), kElements);
       std::set<Attribute> expected = AllAttributes();

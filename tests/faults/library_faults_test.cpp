@@ -26,15 +26,8 @@ class LibraryFaultTest : public RoadTest {
     Load(kDescription);
   }
 
-  static void FailOnce(const char* operation) {
-    char error[256] = "";
-    ASSERT_EQ(kelsimSetFailure(operation, 1, kEFail, error, sizeof error), 0) << error;
-  }
-
-  static void FailAlways(const char* operation) {
-    char error[256] = "";
-    ASSERT_EQ(kelsimSetFailure(operation, 0, kEFail, error, sizeof error), 0) << error;
-  }
+  static void FailOnce(const char* operation) { test_support::kelsim::FailCall(operation, 1, kEFail); }
+  static void FailAlways(const char* operation) { test_support::kelsim::FailCall(operation, 0, kEFail); }
 
   // A forced request meeting a refresh that is still ending starts none, so
   // force again until a refresh has run into the failure.

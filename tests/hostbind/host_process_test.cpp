@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,16 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 std::string Load(const std::string& name) { return "load:" + BinderModulePath(name); }
+
+// The markers the child's calls of TargetURL printed, in order.
+std::vector<int> Markers(const std::string& output) {
+  std::vector<int> markers;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("TargetURL ", 0) == 0) markers.push_back(std::stoi(line.substr(10)));
+  }
+  return markers;
+}
 
 // The fatal end leaves with exit code 1, and its text where the platform shows it.
 void ExpectFatalEnd(const ChildRun& run, const std::string& text) {
@@ -38,13 +49,28 @@ TEST(HostProcess, RunTimeModulesFoundByName) {
               HasSubstr("TargetURL 201"));
 }
 
-// A TLS index whose value is null on this thread falls back to the module set.
+// The module set comes before those found by name, a TLS value before the
+// module set; a TLS index whose value is null on this thread falls back to
+// the module set, and either setting set back to none is no longer used.
 TEST(HostProcess, Setters) {
-  ChildRun run = RunChild("binder_child", {Load("binder_v1"), Load("binder_v2"), "module:0", "tlsindex",
-                                           "call:TargetURL", "tlsvalue:1", "call:TargetURL"});
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_THAT(run.output, HasSubstr("TargetURL 101"));
-  EXPECT_THAT(run.output, HasSubstr("TargetURL 102"));
+  ChildRun run = RunChild("binder_child",
+                          {Load("binder_v1"), Load("binder_v2"), Load("ztrt"), "module:0", "call:TargetURL",
+                           "tlsindex", "call:TargetURL", "tlsvalue:1", "call:TargetURL", "tlsindex:-",
+                           "call:TargetURL", "module:-", "call:TargetURL"});
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(Markers(run.output), (std::vector<int>{101, 101, 102, 101, 201}));
+}
+
+// Two modules of one image version share a slot, and each call reaches its own.
+TEST(HostProcess, SameVersionModulesTakeTurns) {
+  std::vector<std::string> steps{Load("binder_twin_a"), Load("binder_twin_b")};
+  for (int round = 0; round < 3; ++round) {
+    for (const char* step : {"module:0", "call:TargetURL", "module:1", "call:TargetURL"})
+      steps.push_back(step);
+  }
+  ChildRun run = RunChild("binder_child", steps);
+  EXPECT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_EQ(Markers(run.output), (std::vector<int>{501, 502, 501, 502, 501, 502}));
 }
 
 TEST(HostProcess, UnloadedModulesSlotIsTakenOver) {
@@ -57,10 +83,15 @@ TEST(HostProcess, UnloadedModulesSlotIsTakenOver) {
   for (const char* step : {"unload:3", "module:0"}) steps.push_back(step);
   steps.push_back(Load("binder_v9"));
   for (const char* step : {"module:8", "call:TargetURL"}) steps.push_back(step);
+  // The others still reach their own.
+  for (int n : {0, 1, 2, 4, 5, 6, 7}) {
+    steps.push_back("module:" + std::to_string(n));
+    steps.push_back("call:TargetURL");
+  }
   ChildRun run = RunChild("binder_child", steps);
   EXPECT_EQ(run.exitCode, 0) << run.output;
-  EXPECT_THAT(run.output, HasSubstr("TargetURL 108"));
-  EXPECT_THAT(run.output, HasSubstr("TargetURL 109"));
+  EXPECT_EQ(Markers(run.output), (std::vector<int>{101, 102, 103, 104, 105, 106, 107, 108, 109, 101, 102, 103,
+                                                   105, 106, 107, 108}));
 }
 
 TEST(FatalEnd, NoHostModule) {

@@ -61,9 +61,7 @@ TEST_F(TextTest, CharacterBeyondTheBasicPlaneFailsEveryDelivery) {
       ASSERT_EQ(CallPastFirstRefresh(1, &slot), kFailure);
       ASSERT_NE(slot, nullptr);
       EXPECT_EQ(ztrtsimListCount(slot), 0);
-      std::string name;
-      EXPECT_TRUE(NameAt(slot, 0, name));
-      EXPECT_EQ(name, "Alpha");
+      EXPECT_EQ(StringAttr(slot, 0, "n"), "Alpha");
       EXPECT_EQ(ztrtsimListElementAttrCount(slot, 1), 0);
       EXPECT_EQ(ztrtsimLiveHandles(), 1);
       EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "kelsim.h"
+#include "sim_library.h"
 
 namespace road {
 
@@ -40,9 +40,8 @@ const LibraryProfile& ProfileOfThisRun() {
 }
 
 void ApplyProfile(const LibraryProfile& profile) {
-  char error[512] = "";
-  EXPECT_EQ(kelsimSetProfile(profile.settings.c_str(), error, sizeof error), 0)
-      << profile.name << ": " << error;
+  SCOPED_TRACE(profile.name);
+  test_support::kelsim::SetProfile(profile.settings);
 }
 
 bool SharesFrameworks(const LibraryProfile& profile) {

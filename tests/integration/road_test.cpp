@@ -126,11 +126,9 @@ TEST_F(RoadTest, ListDueWithoutASlotFailsAndStaysDue) {
 // A name the host cannot convert fails the call with the list half written,
 // and every following call tries again.
 TEST_F(RoadTest, UnconvertibleNameFailsUntilTheHostCanTakeIt) {
-  char error[256] = "";
-  ASSERT_EQ(kelsimLoadText(R"({"targets": {"": {"records": [
+  Load(R"({"targets": {"": {"records": [
     {"status": 1, "modelCode": "0x7066", "resourceName": "Caf\u00e9"},
-    {"status": 1, "modelCode": "0x7066", "resourceName": "\u03a9mega"}]}}})", "greek.json", error, sizeof error), 0)
-      << error;
+    {"status": 1, "modelCode": "0x7066", "resourceName": "\u03a9mega"}]}}})");
   ASSERT_EQ(ztrtsimSetEncoding(ZTRTSIM_ENCODING_WINDOWS_1252), ZTRTSIM_OK);
   hostbind::UHandle slot = nullptr;
   std::int32_t result = kPending;
@@ -161,8 +159,7 @@ TEST_F(RoadTest, ChangeInTheLibraryReachesTheHost) {
   // Some libraries call a new registration at once.
   ASSERT_EQ(kelsimWaitIdle(20000), 1);
   const std::uint64_t delivered = kelsimDeliveredNotifications();
-  char error[256] = "";
-  ASSERT_EQ(kelsimApplyChange("rt-a", R"({"remove": ["Dev1"]})", "change.json", error, sizeof error), 0) << error;
+  ApplyChange("rt-a", R"({"remove": ["Dev1"]})");
   ASSERT_EQ(kelsimWaitIdle(20000), 1);
   PollFor(2, Names{"sync://rt-a/system"});
   EXPECT_EQ(kelsimDeliveredNotifications(), delivered + 1);
@@ -186,11 +183,31 @@ TEST_F(RoadTest, ReleasingTheLastReferenceStartsOver) {
   EXPECT_EQ(kelsimCallCount("kelsysInstantiateFramework2"), 3u);
 }
 
-// The host may name its run-time module itself.
+// The host may name its run-time module itself: here a copy of the engine
+// under a name the plug-in never looks for, whose URL table sends reference
+// 1 to "rt-a", and whose handles the linked engine does not know.
 TEST_F(RoadTest, HostNamedModuleServesTheCalls) {
-  ThePlugin().SetZTRTModule(platform::GetModuleHandleA("ztrt.dll"));
-  PollFor(1, kLocalNames);
+  const platform::ModuleHandle module = platform::LoadLibraryA(KRONEL_ENGINE_COPY);
+  ASSERT_NE(module, nullptr) << KRONEL_ENGINE_COPY;
+  test_support::ztrtsim::Engine copy;
+  ASSERT_TRUE(copy.From(module));
+  test_support::ztrtsim::SetUrl(1, "rt-a", copy);
+  ThePlugin().SetZTRTModule(module);
+  // Past the new cache's empty list, until a list the copy cannot read, or the names.
+  Names names;
+  EXPECT_TRUE(WaitFor([&] {
+    hostbind::UHandle slot = nullptr;
+    if (CallUntilDecided(1, &slot) != kWritten) return true;
+    if (copy.listCount(slot) < 0) return ztrtsimDisposeNameList(slot) == ZTRTSIM_OK;
+    names = DecodeList(slot, copy);
+    EXPECT_EQ(copy.disposeList(slot), ZTRTSIM_OK);
+    return !names.empty();
+  }));
   ThePlugin().SetZTRTModule(nullptr);
+  EXPECT_EQ(names, kRemoteNames);
+  EXPECT_EQ(copy.liveHandles(), 0);
+  EXPECT_EQ(ztrtsimCallCount(ZTRTSIM_FN_TARGET_URL), 0) << "the linked engine was asked";
+  platform::FreeLibrary(module);
 }
 
 }  // namespace

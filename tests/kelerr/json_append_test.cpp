@@ -17,29 +17,53 @@ struct Buffer : OwnedRecord {
   char* End() { return FindAppendPoint(json); }
 };
 
-// Comma rules.
-TEST(Append, ToEmptyObjectWritesNoComma) {
-  Buffer buffer("{}");
-  char* end = AppendString(buffer.End(), "k\"", "v");
-  EXPECT_STREQ(buffer.json, R"({"k\"":"v"})");
-  EXPECT_EQ(*end, '}');
-  EXPECT_TRUE(HasSoundLayout(buffer));
+// Objects take members and arrays bare values, by one comma rule: none in
+// an empty container (white space counts as empty), one before a new last
+// item, one after a new first item (put at the opening bracket).
+struct Container {
+  const char* open;
+  const char* close;
+  const char* key;    // null: a bare value
+  const char* item;   // one already there
+  const char* added;  // the appended string "v\"" as it is written
+};
+const Container kContainers[] = {{"{", "}", "k\"", R"("a":1)", R"("k\"":"v\"")"},
+                                 {"[", "]", nullptr, "1", R"("v\"")"}};
+
+TEST(Append, CommaRulesOfObjectsAndArrays) {
+  for (const Container& c : kContainers) {
+    const std::string open = c.open, close = c.close, item = c.item, added = c.added;
+    struct {
+      std::string before;
+      bool first;
+      std::string after;
+      std::string next;
+    } cases[] = {
+        {open + close, false, open + added + close, close},
+        {open + item + close, false, open + item + "," + added + close, close},
+        {open + item + close, true, open + added + "," + item + close, ","},
+        {open + " " + close, false, open + " " + added + close, close},
+        {open + " " + close, true, open + added + " " + close, " "},
+    };
+    for (const auto& test : cases) {
+      SCOPED_TRACE(test.before + (test.first ? " at the opening bracket" : " at the end"));
+      Buffer buffer(test.before.c_str());
+      char* end = AppendString(test.first ? buffer.json : buffer.End(), c.key, "v\"");
+      EXPECT_EQ(buffer.json, test.after);
+      ASSERT_NE(end, nullptr);
+      EXPECT_EQ(std::string(1, *end), test.next);
+      EXPECT_TRUE(HasSoundLayout(buffer));
+    }
+  }
 }
 
-TEST(Append, AfterMembersPutsCommaBefore) {
-  Buffer buffer("{\"a\":1}");
-  AppendInt(AppendString(buffer.End(), "k", "v"), "n", -52004);
-  EXPECT_STREQ(buffer.json, R"({"a":1,"k":"v","n":-52004})");
-  EXPECT_TRUE(HasSoundLayout(buffer));
-}
-
-TEST(Append, AtOpeningBracketInsertsFirst) {
-  Buffer buffer("{\"a\":1}");
-  EXPECT_EQ(*AppendString(buffer.json, "k", "v"), ',');
-  EXPECT_STREQ(buffer.json, R"({"k":"v","a":1})");
-  Buffer empty("{ }");
-  AppendString(empty.json, "k", "v");
-  EXPECT_STREQ(empty.json, R"({"k":"v" })");
+TEST(Append, ChainsPutEachItemAfterTheLast) {
+  Buffer object("{\"a\":1}");
+  AppendInt(AppendString(object.End(), "k", "v"), "n", -52004);
+  EXPECT_STREQ(object.json, R"({"a":1,"k":"v","n":-52004})");
+  Buffer array("[]");
+  EXPECT_EQ(*AppendString(AppendInt(array.End(), nullptr, -7), nullptr, "a\"b"), ']');
+  EXPECT_STREQ(array.json, R"([-7,"a\"b"])");
 }
 
 // Room is bounded by the marker.
@@ -63,7 +87,7 @@ TEST(Append, ChainStopsAfterMemberThatDoesNotFit) {
   EXPECT_STREQ(buffer.json, R"({"a":"1"})");
 }
 
-// Growing.
+// Growing, in an object and in an array.
 TEST(GrowForAppend, DoublesUntilMemberFitsAndKeepsEarlierMembers) {
   Buffer buffer("{}");
   const std::string big(1500, 'x');
@@ -72,6 +96,13 @@ TEST(GrowForAppend, DoublesUntilMemberFitsAndKeepsEarlierMembers) {
   EXPECT_EQ(buffer.capacity, 2048u);
   EXPECT_EQ(std::string(buffer.json), "{\"first\":1,\"big\":\"" + big + "\",\"last\":2}");
   EXPECT_TRUE(HasSoundLayout(buffer));
+
+  Buffer array("[true]");
+  const std::string value(600, 'v');
+  ASSERT_NE(AppendString(array.End(), nullptr, value, GrowRecord(array)), nullptr);
+  EXPECT_EQ(array.capacity, 1024u);
+  EXPECT_EQ(std::string(array.json), "[true,\"" + value + "\"]");
+  EXPECT_TRUE(HasSoundLayout(array));
 }
 
 TEST(GrowForAppend, ResizeThatClaimsSuccessWithoutGrowingEndsTheAppend) {

@@ -9,31 +9,17 @@
 namespace kelmorrow_test {
 namespace {
 
-class ControlTest : public KelmorrowTest {
- protected:
-  static void Fail(const char* operation, std::uint32_t nth, HRESULT result) {
-    char error[256];
-    ASSERT_EQ(kelsimSetFailure(operation, nth, static_cast<std::int32_t>(result), error, sizeof error), 0) << error;
-  }
-  static void Run(const char* operation, std::uint32_t count, HRESULT result) {
-    char error[256];
-    ASSERT_EQ(kelsimSetFailureRun(operation, count, static_cast<std::int32_t>(result), error, sizeof error), 0)
-        << error;
-  }
-  static void ForAWhile(const char* operation, std::uint32_t milliseconds, HRESULT result) {
-    char error[256];
-    ASSERT_EQ(kelsimSetFailureFor(operation, milliseconds, static_cast<std::int32_t>(result), error, sizeof error),
-              0)
-        << error;
-  }
-};
+using ControlTest = KelmorrowTest;
+using test_support::kelsim::FailCall;
+using test_support::kelsim::FailFor;
+using test_support::kelsim::FailRun;
 
 // Injected results: once at the n-th call from now, or at every call.
 TEST_F(ControlTest, NthCallFromNowFailsOnce) {
   auto bag = Record(R"({"status": 1})");
   std::int32_t status = 0;
   EXPECT_EQ(bag->GetInt32(0x1024000, &status), 0);
-  Fail("GetInt32", 2, platform::kE_FAIL);
+  FailCall("GetInt32", 2, platform::kE_FAIL);
   EXPECT_EQ(bag->GetInt32(0x1024000, &status), 0);
   EXPECT_EQ(bag->GetInt32(0x1024000, &status), platform::kE_FAIL);
   EXPECT_EQ(status, 0);
@@ -43,8 +29,8 @@ TEST_F(ControlTest, NthCallFromNowFailsOnce) {
 
 TEST_F(ControlTest, EveryCallFailsUntilCleared) {
   auto bag = Record(R"({"resourceName": "Dev1"})");
-  Fail("GetString", 0, platform::kS_FALSE);
-  Fail("HasProperty", 0, platform::kE_UNEXPECTED);
+  FailCall("GetString", 0, platform::kS_FALSE);
+  FailCall("HasProperty", 0, platform::kE_UNEXPECTED);
   BSTR text = nullptr;
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(bag->GetString(0x101F000, &text), platform::kS_FALSE);
@@ -68,16 +54,16 @@ TEST_F(ControlTest, ARunFailsTheNextCallsThenAnswersAsBefore) {
     EXPECT_EQ(status, result == 0 ? 1 : 0);
     return result;
   };
-  Run("GetInt32", 3, platform::kE_UNEXPECTED);
-  Fail("GetInt32", 2, platform::kE_FAIL);
+  FailRun("GetInt32", 3, platform::kE_UNEXPECTED);
+  FailCall("GetInt32", 2, platform::kE_FAIL);
   EXPECT_EQ(read(), platform::kE_UNEXPECTED);
   EXPECT_EQ(read(), platform::kE_FAIL);
   EXPECT_EQ(read(), platform::kE_UNEXPECTED);
   EXPECT_EQ(read(), 0);
 
-  Fail("GetInt32", 0, kE_AccessDenied);
-  Run("GetInt32", 3, platform::kE_UNEXPECTED);
-  Run("GetInt32", 1, platform::kE_POINTER);
+  FailCall("GetInt32", 0, kE_AccessDenied);
+  FailRun("GetInt32", 3, platform::kE_UNEXPECTED);
+  FailRun("GetInt32", 1, platform::kE_POINTER);
   const std::uint64_t failures = kelsimFailureCount();
   const std::uint64_t calls = kelsimCallCount("GetInt32");
   for (HRESULT expected : {platform::kE_POINTER, platform::kE_UNEXPECTED, platform::kE_UNEXPECTED, kE_AccessDenied,
@@ -86,7 +72,7 @@ TEST_F(ControlTest, ARunFailsTheNextCallsThenAnswersAsBefore) {
   }
   EXPECT_EQ(kelsimFailureCount(), failures + 5);
   EXPECT_EQ(kelsimCallCount("GetInt32"), calls + 5);
-  Run("GetInt32", 2, platform::kE_UNEXPECTED);
+  FailRun("GetInt32", 2, platform::kE_UNEXPECTED);
   kelsimClearFailures();
   EXPECT_EQ(read(), 0);
 }
@@ -112,21 +98,21 @@ TEST_F(ControlTest, EveryOperationCanFailForARunOfCalls) {
       {"FindHardware",
        [&] {
          ComPtr<morrowkit::IqvSysEnumUnknown> records;
-         HRESULT result = framework->FindHardware(W(u"").c_str(), records.Put());
+         HRESULT result = framework->FindHardware(Wide(u"").c_str(), records.Put());
          EXPECT_EQ(records.Get() != nullptr, result == 0);
          return result;
        }},
       {"SetNotificationHandler",
        [&] {
-         HRESULT result = framework->SetNotificationHandler(W(u"").c_str(), &handler, nullptr);
+         HRESULT result = framework->SetNotificationHandler(Wide(u"").c_str(), &handler, nullptr);
          EXPECT_EQ(kelsimRegistrations(), result == 0 ? 1u : 0u);
-         if (result == 0) framework->SetNotificationHandler(W(u"").c_str(), nullptr, nullptr);
+         if (result == 0) framework->SetNotificationHandler(Wide(u"").c_str(), nullptr, nullptr);
          return result;
        }},
   };
   for (const Case& tried : cases) {
     SCOPED_TRACE(tried.operation);
-    Run(tried.operation, 2, kRpcS_ServerUnavailable);
+    FailRun(tried.operation, 2, kRpcS_ServerUnavailable);
     const std::uint64_t failures = kelsimFailureCount();
     EXPECT_EQ(tried.call(), kRpcS_ServerUnavailable);
     EXPECT_EQ(tried.call(), kRpcS_ServerUnavailable);
@@ -142,37 +128,37 @@ TEST_F(ControlTest, AFailureForAWhileEndsByItself) {
   auto framework = Framework();
   auto find = [&] {
     ComPtr<morrowkit::IqvSysEnumUnknown> records;
-    return framework->FindHardware(W(u"").c_str(), records.Put());
+    return framework->FindHardware(Wide(u"").c_str(), records.Put());
   };
-  ForAWhile("FindHardware", 600000, kRpcS_ServerUnavailable);
+  FailFor("FindHardware", 600000, kRpcS_ServerUnavailable);
   EXPECT_EQ(find(), kRpcS_ServerUnavailable);
   EXPECT_EQ(find(), kRpcS_ServerUnavailable);
   kelsimClearFailures();
   EXPECT_EQ(find(), 0);
-  Fail("FindHardware", 0, kE_AccessDenied);
-  ForAWhile("FindHardware", 1, kRpcS_ServerUnavailable);
-  EXPECT_TRUE(Eventually([&] { return find() == kE_AccessDenied; }));
+  FailCall("FindHardware", 0, kE_AccessDenied);
+  FailFor("FindHardware", 1, kRpcS_ServerUnavailable);
+  EXPECT_TRUE(WaitFor([&] { return find() == kE_AccessDenied; }));
   EXPECT_EQ(find(), kE_AccessDenied);
 }
 
 TEST_F(ControlTest, InstantiationQueryAndNextCanFail) {
   Load(R"({"targets": {"": {"records": [{"status": 1}, {"status": 2}]}}})");
-  Fail("kelsysInstantiateFramework2", 1, platform::kE_OUTOFMEMORY);
+  FailCall("kelsysInstantiateFramework2", 1, platform::kE_OUTOFMEMORY);
   morrowkit::IqvSysFramework* raw = reinterpret_cast<morrowkit::IqvSysFramework*>(1);
   EXPECT_EQ(kelsysInstantiateFramework2(1, 1, &raw), platform::kE_OUTOFMEMORY);
   EXPECT_EQ(raw, nullptr);
 
   auto framework = Framework();
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
-  ASSERT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
-  Fail("Next", 2, platform::kE_FAIL);
+  ASSERT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
+  FailCall("Next", 2, platform::kE_FAIL);
   morrowkit::IUnknown* item = nullptr;
   EXPECT_EQ(records->Next(1, &item, nullptr), 0);
   ComPtr<morrowkit::IUnknown> first = ComPtr<morrowkit::IUnknown>::Attach(item);
   EXPECT_EQ(records->Next(1, &item, nullptr), platform::kE_FAIL);
   EXPECT_EQ(item, nullptr);
 
-  Fail("QueryInterface", 1, platform::kE_NOINTERFACE);
+  FailCall("QueryInterface", 1, platform::kE_NOINTERFACE);
   void* bag = nullptr;
   EXPECT_EQ(first->QueryInterface(morrowkit::kIID_IqvSysPropertyBag, &bag), platform::kE_NOINTERFACE);
   EXPECT_EQ(first->QueryInterface(morrowkit::kIID_IqvSysPropertyBag, &bag), 0);
@@ -183,7 +169,7 @@ TEST_F(ControlTest, InjectedFailureFillsTheDetail) {
   auto framework = Framework();
   ComPtr<morrowkit::IqvSysFramework2> second;
   ASSERT_EQ(framework->QueryInterface(morrowkit::kIID_IqvSysFramework2, reinterpret_cast<void**>(second.Put())), 0);
-  Fail("GetLicenseState", 0, static_cast<HRESULT>(0x80070005u));
+  FailCall("GetLicenseState", 0, static_cast<HRESULT>(0x80070005u));
   std::int32_t licensed = 5;
   BSTR text = nullptr;
   BSTR detail = nullptr;
@@ -212,7 +198,7 @@ TEST_F(ControlTest, RefusesUnknownOperations) {
   EXPECT_EQ(kelsimSetFailureFor("OnConfigurationChanged", 1, -1, error, sizeof error), -1);
   auto framework = Framework();
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
-  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0) << "nothing was set";
+  EXPECT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0) << "nothing was set";
 }
 
 TEST_F(ControlTest, LatencyDelaysTheCall) {
@@ -221,11 +207,11 @@ TEST_F(ControlTest, LatencyDelaysTheCall) {
   ASSERT_EQ(kelsimSetLatency("FindHardware", 60, error, sizeof error), 0);
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
   auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+  EXPECT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
   ASSERT_EQ(kelsimSetLatency("FindHardware", 0, error, sizeof error), 0);
   start = std::chrono::steady_clock::now();
-  EXPECT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+  EXPECT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
 }
 
@@ -269,7 +255,7 @@ TEST_P(FrameworkObjectsTest, ReferencesReturnToZeroAfterRelease) {
     auto again = Framework();
     EXPECT_EQ(framework.Get() == again.Get(), shared_);
     ComPtr<morrowkit::IqvSysEnumUnknown> records;
-    ASSERT_EQ(framework->FindHardware(W(u"").c_str(), records.Put()), 0);
+    ASSERT_EQ(framework->FindHardware(Wide(u"").c_str(), records.Put()), 0);
     EXPECT_EQ(kelsimLiveObjects(), shared_ ? 4u : 5u);  // framework objects, enumerator, two records
     EXPECT_EQ(kelsimOutstandingReferences(), 5u);       // the enumerator holds the records
     auto items = Items(records.Get());
@@ -288,16 +274,16 @@ TEST_P(FrameworkObjectsTest, ReferencesReturnToZeroAfterRelease) {
 TEST_P(FrameworkObjectsTest, TheNextObjectAfterTheLastReleaseIsANewOne) {
   RecordingHandler handler;
   auto first = Framework();
-  ASSERT_EQ(first->SetNotificationHandler(W(u"rt").c_str(), &handler, nullptr), 0);
+  ASSERT_EQ(first->SetNotificationHandler(Wide(u"rt").c_str(), &handler, nullptr), 0);
   auto second = Framework();
-  EXPECT_EQ(second->SetNotificationHandler(W(u"rt").c_str(), nullptr, nullptr),
+  EXPECT_EQ(second->SetNotificationHandler(Wide(u"rt").c_str(), nullptr, nullptr),
             shared_ ? platform::kS_OK : platform::kS_FALSE);
-  EXPECT_EQ(first->SetNotificationHandler(W(u"rt").c_str(), &handler, nullptr), 0);
+  EXPECT_EQ(first->SetNotificationHandler(Wide(u"rt").c_str(), &handler, nullptr), 0);
   first.Reset();
   second.Reset();
   EXPECT_EQ(kelsimLiveObjects(), 0u);
   auto next = Framework();
-  EXPECT_EQ(next->SetNotificationHandler(W(u"rt").c_str(), nullptr, nullptr), platform::kS_FALSE);
+  EXPECT_EQ(next->SetNotificationHandler(Wide(u"rt").c_str(), nullptr, nullptr), platform::kS_FALSE);
   EXPECT_EQ(kelsimRegistrations(), 1u);
   next.Reset();
   kelsimReset();
@@ -311,7 +297,7 @@ TEST_P(FrameworkObjectsTest, ARestartDisconnectsEveryObjectMadeBefore) {
   auto before = Framework();
   auto again = Framework();
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
-  ASSERT_EQ(before->FindHardware(W(u"").c_str(), records.Put()), 0);
+  ASSERT_EQ(before->FindHardware(Wide(u"").c_str(), records.Put()), 0);
   ComPtr<morrowkit::IqvSysFramework2> second;
   ASSERT_EQ(before->QueryInterface(morrowkit::kIID_IqvSysFramework2, reinterpret_cast<void**>(second.Put())), 0);
   kelsimRestartService();
@@ -319,9 +305,9 @@ TEST_P(FrameworkObjectsTest, ARestartDisconnectsEveryObjectMadeBefore) {
   const std::uint64_t failures = kelsimFailureCount();
   const std::uint64_t finds = kelsimCallCount("FindHardware");
   ComPtr<morrowkit::IqvSysEnumUnknown> none;
-  EXPECT_EQ(before->FindHardware(W(u"").c_str(), none.Put()), kRpcE_Disconnected);
+  EXPECT_EQ(before->FindHardware(Wide(u"").c_str(), none.Put()), kRpcE_Disconnected);
   EXPECT_EQ(none.Get(), nullptr);
-  EXPECT_EQ(again->SetNotificationHandler(W(u"").c_str(), nullptr, nullptr), kRpcE_Disconnected);
+  EXPECT_EQ(again->SetNotificationHandler(Wide(u"").c_str(), nullptr, nullptr), kRpcE_Disconnected);
   std::int32_t licensed = 5;
   BSTR text = nullptr;
   BSTR detail = nullptr;
@@ -344,11 +330,11 @@ TEST_P(FrameworkObjectsTest, ARestartDisconnectsEveryObjectMadeBefore) {
   EXPECT_NE(after.Get(), before.Get());
   EXPECT_EQ(after.Get() == another.Get(), shared_);
   ComPtr<morrowkit::IqvSysEnumUnknown> found;
-  ASSERT_EQ(after->FindHardware(W(u"").c_str(), found.Put()), 0);
+  ASSERT_EQ(after->FindHardware(Wide(u"").c_str(), found.Put()), 0);
   EXPECT_EQ(kelsimLiveObjects(), (shared_ ? 2u : 4u) + 6u);  // framework objects, two enumerators and their records
   // A second restart disconnects the objects made between.
   kelsimRestartService();
-  EXPECT_EQ(another->FindHardware(W(u"").c_str(), none.Put()), kRpcE_Disconnected);
+  EXPECT_EQ(another->FindHardware(Wide(u"").c_str(), none.Put()), kRpcE_Disconnected);
   EXPECT_NE(Framework().Get(), after.Get());
   for (auto* held : {&before, &again, &after, &another}) held->Reset();
   second.Reset();

@@ -1,8 +1,7 @@
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "test_support.h"
+#include "text_file.h"
 
 namespace kelmorrow_test {
 namespace {
@@ -43,17 +42,17 @@ TEST_F(DescriptionTest, FriendlyKeysSetTheirTagsWithTheirTypes) {
   std::uint32_t model = 0;
   EXPECT_EQ(bag->GetUInt32(0x1005000, &model), 0);
   EXPECT_EQ(model, 0x7066u);
-  EXPECT_EQ(StringOf(bag.Get(), 0x101F000), W(u"Dev1"));
-  EXPECT_EQ(StringOf(bag.Get(), 0x104E000), W(u"KEL-Linux x64"));
-  EXPECT_EQ(StringOf(bag.Get(), 0x101D000), W(u"system"));
-  EXPECT_EQ(StringOf(bag.Get(), 0x1025000), W(u"rt"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x101F000), Wide(u"Dev1"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x104E000), Wide(u"KEL-Linux x64"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x101D000), Wide(u"system"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x1025000), Wide(u"rt"));
 }
 
 // The list of source names fills the indexed tags and, unless given, the count.
 TEST_F(DescriptionTest, SourceNamesFillIndexedTagsAndCount) {
   auto bag = Record(R"({"sourceNames": ["kelsyscfg", "network"]})");
-  EXPECT_EQ(StringOf(bag.Get(), 0x101E000), W(u"kelsyscfg"));
-  EXPECT_EQ(StringOf(bag.Get(), 0x101E001), W(u"network"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x101E000), Wide(u"kelsyscfg"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x101E001), Wide(u"network"));
   std::int32_t count = 0;
   EXPECT_EQ(bag->GetInt32(0x101C000, &count), 0);
   EXPECT_EQ(count, 2);
@@ -87,7 +86,7 @@ TEST_F(DescriptionTest, RawPropertiesTakeEveryType) {
   EXPECT_EQ(wide, -9007199254740993LL);
   EXPECT_EQ(bag->GetDouble(0x5, &real), 0);
   EXPECT_DOUBLE_EQ(real, 2.5e-3);
-  EXPECT_EQ(StringOf(bag.Get(), 0x6), W(u"s"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x6), Wide(u"s"));
   EXPECT_EQ(bag->GetUInt32(0x7, &unsignedValue), 0);
   EXPECT_EQ(unsignedValue, 4294967295u);
   // Hexadecimal gives the bit pattern of the type.
@@ -103,14 +102,14 @@ TEST_F(DescriptionTest, FriendlyKeyTakesAnExplicitType) {
   EXPECT_EQ(TypeOf(bag.Get(), 0x1024000), morrowkit::kPropertyTypeString);
   std::int32_t status = 0;
   EXPECT_EQ(bag->GetInt32(0x1024000, &status), morrowkit::kE_TypeMismatch);
-  EXPECT_EQ(StringOf(bag.Get(), 0x1024000), W(u"1"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x1024000), Wide(u"1"));
   std::uint32_t model = 0;
   EXPECT_EQ(bag->GetUInt32(0x1005000, &model), morrowkit::kE_TypeMismatch);
 }
 
 TEST_F(DescriptionTest, StringsBecomeFullUtf16) {
   auto bag = Record(R"({"resourceName": "\u00e9\u20ac\ud834\udd1e a\u0000b"})");
-  EXPECT_EQ(StringOf(bag.Get(), 0x101F000), W(u"\u00e9\u20ac\U0001D11E a") + platform::WideChar(0) + W(u"b"));
+  EXPECT_EQ(StringOf(bag.Get(), 0x101F000), Wide(u"\u00e9\u20ac\U0001D11E a") + platform::WideChar(0) + Wide(u"b"));
 }
 
 // Rejections name the file, the line and column, and what was expected.
@@ -194,7 +193,7 @@ TEST_F(DescriptionTest, RejectedLoadKeepsTheOldRecords) {
   Rejection(R"({"targets": {"": {"records": [{"resourceName": "New"}, {"status": "x"}]}}})");
   auto records = Records();
   ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(StringOf(records[0].Get(), 0x101F000), W(u"Old"));
+  EXPECT_EQ(StringOf(records[0].Get(), 0x101F000), Wide(u"Old"));
 }
 
 TEST_F(DescriptionTest, LoadsTheFullSample) {
@@ -203,7 +202,7 @@ TEST_F(DescriptionTest, LoadsTheFullSample) {
   EXPECT_EQ(Records().size(), 3u);
   // One record of the remote target refuses the property-bag interface.
   EXPECT_EQ(Records(u"rt-b.lab").size(), 4u);
-  EXPECT_EQ(StringOf(Records(u"rt-b.lab")[0].Get(), 0x101F000), W(u"Dev1 \u2013 \u03A9 \U0001D11E"));
+  EXPECT_EQ(StringOf(Records(u"rt-b.lab")[0].Get(), 0x101F000), Wide(u"Dev1 \u2013 \u03A9 \U0001D11E"));
 }
 
 TEST_F(DescriptionTest, ReportsAFileThatCannotBeOpened) {
@@ -216,7 +215,7 @@ TEST_F(DescriptionTest, ExportLoadsBackIntoTheSameModel) {
   char error[512];
   ASSERT_EQ(kelsimLoadFile(KELMORROW_SAMPLES "/hardware-full.json", error, sizeof error), 0) << error;
   std::string first = Export();
-  ASSERT_EQ(kelsimLoadText(first.c_str(), "export.json", error, sizeof error), 0) << error;
+  Load(first);
   EXPECT_EQ(Export(), first);
 }
 
@@ -298,29 +297,15 @@ TEST_F(DescriptionTest, ADescriptionsProfileIsAppliedAndExportedAsLoaded) {
   })"),
             std::string::npos)
       << exported;
-  char error[512];
-  ASSERT_EQ(kelsimLoadText(exported.c_str(), "export.json", error, sizeof error), 0) << error;
+  Load(exported);
   EXPECT_EQ(Export(), exported);
-}
-
-std::string ReadFile(const char* path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
 }
 
 // The format page shows the sample file as it is.
 TEST(HardwareDescriptionPage, ShowsTheFullSampleUnchanged) {
-  std::string page = ReadFile(KELMORROW_DOCS "/hardware-description.md");
-  std::size_t section = page.find("## Full example");
-  ASSERT_NE(section, std::string::npos);
-  std::size_t start = page.find("```json\n", section);
-  ASSERT_NE(start, std::string::npos);
-  start += 8;
-  std::size_t end = page.find("```", start);
-  ASSERT_NE(end, std::string::npos);
-  EXPECT_EQ(page.substr(start, end - start), ReadFile(KELMORROW_SAMPLES "/hardware-full.json"));
+  const std::string sample = test_support::ReadFile(KELMORROW_SAMPLES "/hardware-full.json");
+  ASSERT_NE(sample, "");
+  EXPECT_EQ(test_support::FullExampleOf(test_support::ReadFile(KELMORROW_DOCS "/hardware-description.md")), sample);
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ class FrameworkTest : public KelmorrowTest {
     for (auto& item : Items(records)) {
       ComPtr<IqvSysPropertyBag> bag;
       EXPECT_EQ(item->QueryInterface(morrowkit::kIID_IqvSysPropertyBag, reinterpret_cast<void**>(bag.Put())), 0);
-      names.push_back(bag->HasProperty(0x101F000) == 0 ? ResourceName(bag.Get()) : W(u"-"));
+      names.push_back(bag->HasProperty(0x101F000) == 0 ? ResourceName(bag.Get()) : Wide(u"-"));
     }
     return names;
   }
@@ -87,15 +87,15 @@ TEST_F(FrameworkTest, InstantiationChecksItsArguments) {
 // What FindHardware answers for each kind of target.
 TEST_F(FrameworkTest, FindHardwareAnswersPerTarget) {
   ComPtr<IqvSysEnumUnknown> records;
-  EXPECT_EQ(framework_->FindHardware(W(u"down.lab").c_str(), records.Put()), static_cast<HRESULT>(0x800706BAu));
+  EXPECT_EQ(framework_->FindHardware(Wide(u"down.lab").c_str(), records.Put()), static_cast<HRESULT>(0x800706BAu));
   EXPECT_FALSE(records);
-  EXPECT_EQ(framework_->FindHardware(W(u"void.lab").c_str(), records.Put()), 0);
+  EXPECT_EQ(framework_->FindHardware(Wide(u"void.lab").c_str(), records.Put()), 0);
   EXPECT_FALSE(records);
-  EXPECT_EQ(framework_->FindHardware(W(u"off.lab").c_str(), records.Put()), static_cast<HRESULT>(0x80070015u));
-  EXPECT_EQ(framework_->FindHardware(W(u"unknown.lab").c_str(), records.Put()), 0);
+  EXPECT_EQ(framework_->FindHardware(Wide(u"off.lab").c_str(), records.Put()), static_cast<HRESULT>(0x80070015u));
+  EXPECT_EQ(framework_->FindHardware(Wide(u"unknown.lab").c_str(), records.Put()), 0);
   EXPECT_TRUE(Items(records.Get()).empty());
-  EXPECT_EQ(framework_->FindHardware(W(u"").c_str(), records.Put()), 0);
-  EXPECT_EQ(Names(records.Get()), (std::vector<WideString>{W(u"Dev1"), W(u"-"), W(u"Dev2")}));
+  EXPECT_EQ(framework_->FindHardware(Wide(u"").c_str(), records.Put()), 0);
+  EXPECT_EQ(Names(records.Get()), (std::vector<WideString>{Wide(u"Dev1"), Wide(u"-"), Wide(u"Dev2")}));
   EXPECT_EQ(framework_->FindHardware(nullptr, records.Put()), platform::kE_POINTER);
   const platform::WideChar unpaired[] = {0xD800, 0};
   EXPECT_EQ(framework_->FindHardware(unpaired, records.Put()), platform::kE_INVALIDARG);
@@ -103,7 +103,7 @@ TEST_F(FrameworkTest, FindHardwareAnswersPerTarget) {
 
 TEST_F(FrameworkTest, EnumeratorNextSkipResetAndClone) {
   ComPtr<IqvSysEnumUnknown> records;
-  ASSERT_EQ(framework_->FindHardware(W(u"").c_str(), records.Put()), 0);
+  ASSERT_EQ(framework_->FindHardware(Wide(u"").c_str(), records.Put()), 0);
   morrowkit::IUnknown* items[6] = {};
   std::uint32_t fetched = 9;
   EXPECT_EQ(records->Next(2, items, nullptr), platform::kE_INVALIDARG);
@@ -127,33 +127,33 @@ TEST_F(FrameworkTest, EnumeratorNextSkipResetAndClone) {
 
 TEST_F(FrameworkTest, FindsRecordsByModelNameAndSource) {
   ComPtr<IqvSysEnumUnknown> records;
-  EXPECT_EQ(framework_->FindHardwareByModel(W(u"").c_str(), 0x7066, nullptr, records.Put()), 0);
-  EXPECT_EQ(Names(records.Get()), (std::vector<WideString>{W(u"Dev1"), W(u"Dev2")}));
+  EXPECT_EQ(framework_->FindHardwareByModel(Wide(u"").c_str(), 0x7066, nullptr, records.Put()), 0);
+  EXPECT_EQ(Names(records.Get()), (std::vector<WideString>{Wide(u"Dev1"), Wide(u"Dev2")}));
   int reserved = 0;
-  EXPECT_EQ(framework_->FindHardwareByModel(W(u"").c_str(), 0x7066, &reserved, records.Put()), platform::kE_INVALIDARG);
+  EXPECT_EQ(framework_->FindHardwareByModel(Wide(u"").c_str(), 0x7066, &reserved, records.Put()), platform::kE_INVALIDARG);
 
   ComPtr<IqvSysPropertyBag> record;
-  EXPECT_EQ(framework_->FindHardwareByName(W(u"Remote1").c_str(), record.Put()), 0);
-  EXPECT_EQ(ResourceName(record.Get()), W(u"Remote1"));
-  EXPECT_EQ(framework_->FindHardwareByName(W(u"Dev9").c_str(), record.Put()), kE_ElementNotFound);
+  EXPECT_EQ(framework_->FindHardwareByName(Wide(u"Remote1").c_str(), record.Put()), 0);
+  EXPECT_EQ(ResourceName(record.Get()), Wide(u"Remote1"));
+  EXPECT_EQ(framework_->FindHardwareByName(Wide(u"Dev9").c_str(), record.Put()), kE_ElementNotFound);
   EXPECT_FALSE(record);
 
   EXPECT_EQ(framework_->GetLocalSystem(record.Put()), 0);
   BSTR source = nullptr;
   EXPECT_EQ(record->GetString(0x101D000, &source), 0);
-  EXPECT_EQ(Take(source), W(u"system"));
+  EXPECT_EQ(Take(source), Wide(u"system"));
 
   ComPtr<morrowkit::IqvSysEnumString> sources;
-  EXPECT_EQ(framework_->GetSourceNames(W(u"").c_str(), sources.Put()), 0);
+  EXPECT_EQ(framework_->GetSourceNames(Wide(u"").c_str(), sources.Put()), 0);
   std::vector<WideString> names;
   BSTR name = nullptr;
   while (sources->Next(1, &name, nullptr) == 0) names.push_back(Take(name));
-  EXPECT_EQ(names, (std::vector<WideString>{W(u"backplane"), W(u"kelsyscfg"), W(u"network")}));
+  EXPECT_EQ(names, (std::vector<WideString>{Wide(u"backplane"), Wide(u"kelsyscfg"), Wide(u"network")}));
 }
 
 TEST_F(FrameworkTest, ComponentsAndAllHardwareIgnoreTargetFaults) {
   ComPtr<IqvSysEnumUnknown> records;
-  EXPECT_EQ(framework_->GetComponents(W(u"off.lab").c_str(), records.Put()), 0);
+  EXPECT_EQ(framework_->GetComponents(Wide(u"off.lab").c_str(), records.Put()), 0);
   EXPECT_EQ(Items(records.Get()).size(), 1u);
   EXPECT_EQ(As<morrowkit::IqvSysFramework3>(morrowkit::kIID_IqvSysFramework3)->FindAllHardware(records.Put()), 0);
   EXPECT_EQ(Items(records.Get()).size(), 5u);
@@ -161,7 +161,7 @@ TEST_F(FrameworkTest, ComponentsAndAllHardwareIgnoreTargetFaults) {
 
 TEST_F(FrameworkTest, SelectPropertiesCountsListedTagsAndDropsTheRest) {
   ComPtr<IqvSysPropertyBag> record;
-  ASSERT_EQ(framework_->FindHardwareByName(W(u"Dev1").c_str(), record.Put()), 0);
+  ASSERT_EQ(framework_->FindHardwareByName(Wide(u"Dev1").c_str(), record.Put()), 0);
   const std::uint32_t tags[] = {0x1024000, 0x101F000, 0x1234000, 0x1024000};
   EXPECT_EQ(framework_->SelectProperties(record.Get(), tags, 4, 1), 2);
   std::uint32_t count = 0;
@@ -181,41 +181,41 @@ TEST_F(FrameworkTest, AliasesResolveInTheTargetOrEverywhere) {
   std::int32_t found = 0;
   BSTR resource = nullptr;
   BSTR target = nullptr;
-  EXPECT_EQ(framework_->ResolveAlias(W(u"").c_str(), W(u"timing").c_str(), 0, &found, &resource, &target), 0);
+  EXPECT_EQ(framework_->ResolveAlias(Wide(u"").c_str(), Wide(u"timing").c_str(), 0, &found, &resource, &target), 0);
   EXPECT_EQ(found, 1);
-  EXPECT_EQ(Take(resource), W(u"Dev1"));
-  EXPECT_EQ(Take(target), W(u""));
-  EXPECT_EQ(framework_->ResolveAlias(W(u"").c_str(), W(u"far").c_str(), 0, &found, &resource, &target),
+  EXPECT_EQ(Take(resource), Wide(u"Dev1"));
+  EXPECT_EQ(Take(target), Wide(u""));
+  EXPECT_EQ(framework_->ResolveAlias(Wide(u"").c_str(), Wide(u"far").c_str(), 0, &found, &resource, &target),
             platform::kS_FALSE);
   EXPECT_EQ(found, 0);
-  EXPECT_EQ(framework_->ResolveAlias(W(u"").c_str(), W(u"far").c_str(), 1, &found, &resource, &target), 0);
-  EXPECT_EQ(Take(resource), W(u"Remote1"));
-  EXPECT_EQ(Take(target), W(u"rt.lab"));
+  EXPECT_EQ(framework_->ResolveAlias(Wide(u"").c_str(), Wide(u"far").c_str(), 1, &found, &resource, &target), 0);
+  EXPECT_EQ(Take(resource), Wide(u"Remote1"));
+  EXPECT_EQ(Take(target), Wide(u"rt.lab"));
 
-  EXPECT_EQ(framework_->SetAlias(W(u"").c_str(), W(u"far").c_str(), W(u"Dev2").c_str()), 0);
-  EXPECT_EQ(framework_->ResolveAlias(W(u"").c_str(), W(u"far").c_str(), 1, &found, &resource, &target), 0);
-  EXPECT_EQ(Take(resource), W(u"Dev2"));
+  EXPECT_EQ(framework_->SetAlias(Wide(u"").c_str(), Wide(u"far").c_str(), Wide(u"Dev2").c_str()), 0);
+  EXPECT_EQ(framework_->ResolveAlias(Wide(u"").c_str(), Wide(u"far").c_str(), 1, &found, &resource, &target), 0);
+  EXPECT_EQ(Take(resource), Wide(u"Dev2"));
   Take(target);
-  EXPECT_EQ(framework_->SetAlias(W(u"").c_str(), W(u"far").c_str(), nullptr), 0);
-  EXPECT_EQ(framework_->SetAlias(W(u"").c_str(), W(u"far").c_str(), nullptr), platform::kS_FALSE);
-  EXPECT_EQ(framework_->SetAlias(W(u"nowhere").c_str(), W(u"x").c_str(), W(u"y").c_str()), kE_ElementNotFound);
+  EXPECT_EQ(framework_->SetAlias(Wide(u"").c_str(), Wide(u"far").c_str(), nullptr), 0);
+  EXPECT_EQ(framework_->SetAlias(Wide(u"").c_str(), Wide(u"far").c_str(), nullptr), platform::kS_FALSE);
+  EXPECT_EQ(framework_->SetAlias(Wide(u"nowhere").c_str(), Wide(u"x").c_str(), Wide(u"y").c_str()), kE_ElementNotFound);
 }
 
 TEST_F(FrameworkTest, ManagesTargets) {
-  EXPECT_EQ(framework_->AddTarget(W(u"new.lab").c_str(), W(u"new").c_str(), W(u"spare").c_str(), 0, nullptr), 0);
-  EXPECT_EQ(framework_->AddTarget(W(u"new.lab").c_str(), nullptr, nullptr, 0, nullptr),
+  EXPECT_EQ(framework_->AddTarget(Wide(u"new.lab").c_str(), Wide(u"new").c_str(), Wide(u"spare").c_str(), 0, nullptr), 0);
+  EXPECT_EQ(framework_->AddTarget(Wide(u"new.lab").c_str(), nullptr, nullptr, 0, nullptr),
             static_cast<HRESULT>(0x800700B7u));
-  EXPECT_EQ(framework_->UpdateTarget(W(u"new.lab").c_str(), nullptr, W(u"in use").c_str(), 0), 0);
-  EXPECT_EQ(framework_->RenameTarget(W(u"new.lab").c_str(), W(u"rt.lab").c_str()), static_cast<HRESULT>(0x800700B7u));
-  EXPECT_EQ(framework_->RenameTarget(W(u"").c_str(), W(u"x").c_str()), platform::kE_INVALIDARG);
-  EXPECT_EQ(framework_->RenameTarget(W(u"new.lab").c_str(), W(u"old.lab").c_str()), 0);
+  EXPECT_EQ(framework_->UpdateTarget(Wide(u"new.lab").c_str(), nullptr, Wide(u"in use").c_str(), 0), 0);
+  EXPECT_EQ(framework_->RenameTarget(Wide(u"new.lab").c_str(), Wide(u"rt.lab").c_str()), static_cast<HRESULT>(0x800700B7u));
+  EXPECT_EQ(framework_->RenameTarget(Wide(u"").c_str(), Wide(u"x").c_str()), platform::kE_INVALIDARG);
+  EXPECT_EQ(framework_->RenameTarget(Wide(u"new.lab").c_str(), Wide(u"old.lab").c_str()), 0);
   BSTR text = nullptr;
-  EXPECT_EQ(framework_->DescribeTarget(W(u"old.lab").c_str(), 0, 0, &text), 0);
+  EXPECT_EQ(framework_->DescribeTarget(Wide(u"old.lab").c_str(), 0, 0, &text), 0);
   EXPECT_EQ(Utf8(Take(text)), "target \"old.lab\": 0 records, disabled, host \"new\", description \"in use\"\n");
-  EXPECT_EQ(framework_->DescribeTarget(W(u"new.lab").c_str(), 0, 0, &text), kE_ElementNotFound);
+  EXPECT_EQ(framework_->DescribeTarget(Wide(u"new.lab").c_str(), 0, 0, &text), kE_ElementNotFound);
 
-  EXPECT_EQ(framework_->SetTargetEnabled(W(u"rt.lab").c_str(), 0), 0);
-  EXPECT_EQ(framework_->DescribeTarget(W(u"rt.lab").c_str(), 1, 1, &text), 0);
+  EXPECT_EQ(framework_->SetTargetEnabled(Wide(u"rt.lab").c_str(), 0), 0);
+  EXPECT_EQ(framework_->DescribeTarget(Wide(u"rt.lab").c_str(), 1, 1, &text), 0);
   EXPECT_EQ(Utf8(Take(text)),
             "target \"rt.lab\": 1 records, disabled, host \"\", description \"\"\n"
             "record 1: \"Remote1\", 2 properties\n"
@@ -251,18 +251,18 @@ TEST_F(FrameworkTest, ReservationsConflictWithDetail) {
   std::int32_t previous = -1;
   BSTR holder = nullptr;
   BSTR detail = nullptr;
-  EXPECT_EQ(framework_->ReserveResource(W(u"Dev1").c_str(), 7, &previous, &holder, &detail), 0);
+  EXPECT_EQ(framework_->ReserveResource(Wide(u"Dev1").c_str(), 7, &previous, &holder, &detail), 0);
   EXPECT_EQ(previous, 0);
   EXPECT_EQ(Utf8(Take(holder)), "owner 7");
-  EXPECT_EQ(framework_->ReserveResource(W(u"Dev1").c_str(), 8, &previous, &holder, &detail),
+  EXPECT_EQ(framework_->ReserveResource(Wide(u"Dev1").c_str(), 8, &previous, &holder, &detail),
             static_cast<HRESULT>(0x800700AAu));
   EXPECT_EQ(previous, 7);
   EXPECT_EQ(Utf8(Take(holder)), "owner 7");
   EXPECT_EQ(Utf8(Take(detail)), "resource \"Dev1\" is reserved by owner 7");
-  EXPECT_EQ(framework_->ReserveResource(W(u"Dev1").c_str(), 0, &previous, &holder, &detail), 0);
-  EXPECT_EQ(framework_->ReserveResource(W(u"Dev1").c_str(), 8, &previous, &holder, &detail), 0);
+  EXPECT_EQ(framework_->ReserveResource(Wide(u"Dev1").c_str(), 0, &previous, &holder, &detail), 0);
+  EXPECT_EQ(framework_->ReserveResource(Wide(u"Dev1").c_str(), 8, &previous, &holder, &detail), 0);
   Take(holder);
-  EXPECT_EQ(framework_->ReserveResource(W(u"Dev9").c_str(), 8, &previous, &holder, &detail), kE_ElementNotFound);
+  EXPECT_EQ(framework_->ReserveResource(Wide(u"Dev9").c_str(), 8, &previous, &holder, &detail), kE_ElementNotFound);
   EXPECT_EQ(Utf8(Take(detail)), "no resource named \"Dev9\"");
 }
 
@@ -284,7 +284,7 @@ TEST_F(FrameworkTest, ConfigurationAndDiagnostics) {
 
   EXPECT_EQ(framework_->SetTraceLevel(1, 5), platform::kE_INVALIDARG);
   EXPECT_EQ(framework_->SetTraceLevel(1, 3), 0);
-  EXPECT_EQ(framework_->SetTargetEnabled(W(u"rt.lab").c_str(), 1), 0);
+  EXPECT_EQ(framework_->SetTargetEnabled(Wide(u"rt.lab").c_str(), 1), 0);
   auto diagnostics = As<morrowkit::IqvSysDiagnostics>(morrowkit::kIID_IqvSysDiagnostics);
   EXPECT_EQ(diagnostics->GetReport(&text, &detail), 0);
   std::string report = Utf8(Take(text));

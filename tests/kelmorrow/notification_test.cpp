@@ -8,6 +8,10 @@
 namespace kelmorrow_test {
 namespace {
 
+using test_support::kelsim::ApplyChange;
+using test_support::kelsim::ApplyChangeDuring;
+using test_support::kelsim::ChangeProfile;
+
 constexpr char kAddC[] = R"({"add": [{"resourceName": "C"}]})";
 
 class NotificationTest : public KelmorrowTest {
@@ -27,27 +31,13 @@ class NotificationTest : public KelmorrowTest {
     framework_.Reset();
     KelmorrowTest::TearDown();
     EXPECT_EQ(handler_.refs(), 0);
-    EXPECT_EQ(kelsimHandlerReferences(), 0u);
   }
 
   void Register(const char16_t* target = u"rt.lab") {
-    ASSERT_EQ(framework_->SetNotificationHandler(W(target).c_str(), &handler_, &context_), 0);
+    ASSERT_EQ(framework_->SetNotificationHandler(Wide(target).c_str(), &handler_, &context_), 0);
   }
   HRESULT Unregister(const char16_t* target = u"rt.lab") {
-    return framework_->SetNotificationHandler(W(target).c_str(), nullptr, nullptr);
-  }
-  static void Change(const char* target, const char* change) {
-    char error[512];
-    ASSERT_EQ(kelsimApplyChange(target, change, "change.json", error, sizeof error), 0) << error;
-  }
-  static void ChangeProfile(const char* json) {
-    char error[512];
-    ASSERT_EQ(kelsimChangeProfile(json, error, sizeof error), 0) << error;
-  }
-  static void ChangeDuring(const char* operation, const char* target, const char* change) {
-    char error[512];
-    ASSERT_EQ(kelsimApplyChangeDuring(operation, target, change, "change.json", error, sizeof error), 0)
-        << error;
+    return framework_->SetNotificationHandler(Wide(target).c_str(), nullptr, nullptr);
   }
 
   ComPtr<morrowkit::IqvSysFramework> framework_;
@@ -86,12 +76,12 @@ TEST_P(EveryProfileTest, ChangesAreDeliveredWithKindAndNames) {
   EXPECT_EQ(handler_.refs(), 1);
   EXPECT_EQ(kelsimHasHandler("rt.lab"), 1);
   EXPECT_EQ(kelsimRegistrations(), 1u);
-  Change("rt.lab", R"({"add": [{"resourceName": "C"}, {"status": 1}]})");
+  ApplyChange("rt.lab", R"({"add": [{"resourceName": "C"}, {"status": 1}]})");
   if (ProfileSays("inline")) {
     EXPECT_EQ(handler_.calls().size(), 2u);
   }
-  Change("rt.lab", R"({"remove": ["A", "C"]})");
-  Change("rt.lab", R"({"replace": [{"resourceName": "D"}, {"resourceName": "B"}]})");
+  ApplyChange("rt.lab", R"({"remove": ["A", "C"]})");
+  ApplyChange("rt.lab", R"({"replace": [{"resourceName": "D"}, {"resourceName": "B"}]})");
   if (ProfileSays("inline")) {
     EXPECT_EQ(handler_.calls().size(), 4u);
   }
@@ -101,15 +91,15 @@ TEST_P(EveryProfileTest, ChangesAreDeliveredWithKindAndNames) {
   ASSERT_EQ(calls.size(), 3u + FirstCalls());
   if (ProfileSays("inline")) {
     EXPECT_EQ(calls[0].kind, morrowkit::kChangeRecordsReplaced);
-    EXPECT_EQ(calls[0].names, (std::vector<WideString>{W(u"A"), W(u"B")}));
+    EXPECT_EQ(calls[0].names, (std::vector<WideString>{Wide(u"A"), Wide(u"B")}));
   }
   const auto* changes = calls.data() + FirstCalls();
   EXPECT_EQ(changes[0].kind, morrowkit::kChangeRecordsAdded);
-  EXPECT_EQ(changes[0].names, std::vector<WideString>{W(u"C")});
+  EXPECT_EQ(changes[0].names, std::vector<WideString>{Wide(u"C")});
   EXPECT_EQ(changes[1].kind, morrowkit::kChangeRecordsRemoved);
-  EXPECT_EQ(changes[1].names, (std::vector<WideString>{W(u"A"), W(u"C")}));
+  EXPECT_EQ(changes[1].names, (std::vector<WideString>{Wide(u"A"), Wide(u"C")}));
   EXPECT_EQ(changes[2].kind, morrowkit::kChangeRecordsReplaced);
-  EXPECT_EQ(changes[2].names, (std::vector<WideString>{W(u"B"), W(u"D")}));
+  EXPECT_EQ(changes[2].names, (std::vector<WideString>{Wide(u"B"), Wide(u"D")}));
   for (const auto& call : calls) {
     EXPECT_EQ(call.context, &context_);
     EXPECT_EQ(call.thread == std::this_thread::get_id(), ProfileSays("inline"));
@@ -125,7 +115,7 @@ TEST_P(EveryProfileTest, ChangesAreDeliveredWithKindAndNames) {
 TEST_P(EveryProfileTest, ARestartDropsEveryRegistrationWithoutACallback) {
   Register();
   auto other = Framework();
-  ASSERT_EQ(other->SetNotificationHandler(W(u"other.lab").c_str(), &handler_, &context_), 0);
+  ASSERT_EQ(other->SetNotificationHandler(Wide(u"other.lab").c_str(), &handler_, &context_), 0);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   const std::size_t calls = handler_.calls().size();
   const std::uint64_t dropped = kelsimDroppedNotifications();
@@ -136,18 +126,18 @@ TEST_P(EveryProfileTest, ARestartDropsEveryRegistrationWithoutACallback) {
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.refs(), 0);
   EXPECT_EQ(kelsimHandlerReferences(), 0u);
-  Change("rt.lab", kAddC);
+  ApplyChange("rt.lab", kAddC);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), calls);
   EXPECT_EQ(kelsimDroppedNotifications(), dropped + 1);
   EXPECT_EQ(Unregister(), kRpcE_Disconnected);
-  EXPECT_EQ(framework_->SetNotificationHandler(W(u"rt.lab").c_str(), &handler_, &context_), kRpcE_Disconnected);
+  EXPECT_EQ(framework_->SetNotificationHandler(Wide(u"rt.lab").c_str(), &handler_, &context_), kRpcE_Disconnected);
   EXPECT_EQ(handler_.refs(), 0);
   EXPECT_EQ(kelsimRegistrations(), 0u);
 
   framework_ = Framework();
   Register();
-  Change("rt.lab", R"({"remove": ["C"]})");
+  ApplyChange("rt.lab", R"({"remove": ["C"]})");
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   auto after = handler_.calls();
   ASSERT_EQ(after.size(), calls + FirstCalls() + 1);
@@ -168,13 +158,13 @@ TEST_P(EveryProfileTest, WithoutNotificationSupportNothingIsRegisteredOrCalled) 
   EXPECT_EQ(handler_.refs(), 0);
   const std::uint64_t failures = kelsimFailureCount();
   const std::uint64_t dropped = kelsimDroppedNotifications();
-  EXPECT_EQ(framework_->SetNotificationHandler(W(u"rt.lab").c_str(), &handler_, &context_), kE_NotImpl);
+  EXPECT_EQ(framework_->SetNotificationHandler(Wide(u"rt.lab").c_str(), &handler_, &context_), kE_NotImpl);
   EXPECT_EQ(handler_.refs(), 0);
   EXPECT_EQ(kelsimHandlerReferences(), 0u);
   EXPECT_EQ(Unregister(), kE_NotImpl);
-  EXPECT_EQ(Framework()->SetNotificationHandler(W(u"other.lab").c_str(), &handler_, nullptr), kE_NotImpl);
+  EXPECT_EQ(Framework()->SetNotificationHandler(Wide(u"other.lab").c_str(), &handler_, nullptr), kE_NotImpl);
   EXPECT_EQ(kelsimFailureCount(), failures + 3);
-  Change("rt.lab", kAddC);
+  ApplyChange("rt.lab", kAddC);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), calls);
   EXPECT_EQ(kelsimDroppedNotifications(), dropped + 1);
@@ -182,7 +172,7 @@ TEST_P(EveryProfileTest, WithoutNotificationSupportNothingIsRegisteredOrCalled) 
 
   ChangeProfile(R"({"notifications": "supported"})");
   Register();
-  Change("rt.lab", R"({"remove": ["C"]})");
+  ApplyChange("rt.lab", R"({"remove": ["C"]})");
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), calls + FirstCalls() + 1);
   EXPECT_EQ(Unregister(), 0);
@@ -190,7 +180,7 @@ TEST_P(EveryProfileTest, WithoutNotificationSupportNothingIsRegisteredOrCalled) 
 
 TEST_F(NotificationTest, ChangeOfATargetWithoutHandlerIsAppliedButDropped) {
   Register(u"other.lab");
-  Change("rt.lab", kAddC);
+  ApplyChange("rt.lab", kAddC);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_TRUE(handler_.calls().empty());
   EXPECT_EQ(kelsimDroppedNotifications(), 1u);
@@ -235,15 +225,15 @@ TEST_P(EveryProfileTest, RemovalReleasesTheHandler) {
   EXPECT_EQ(kelsimHandlerReferences(), 0u);
   EXPECT_EQ(handler_.calls().size(), 2 * FirstCalls());
   EXPECT_EQ(Unregister(), platform::kS_FALSE);
-  EXPECT_EQ(framework_->SetNotificationHandler(W(u"rt.lab").c_str(), nullptr, &context_),
+  EXPECT_EQ(framework_->SetNotificationHandler(Wide(u"rt.lab").c_str(), nullptr, &context_),
             platform::kE_INVALIDARG);
 }
 
 TEST_P(EveryProfileTest, HandlerMayRemoveItselfFromItsCallback) {
   Register();
   handler_.during = [&] { EXPECT_EQ(Unregister(), 0); };
-  Change("rt.lab", kAddC);
-  Change("rt.lab", R"({"add": [{"resourceName": "D"}]})");
+  ApplyChange("rt.lab", kAddC);
+  ApplyChange("rt.lab", R"({"add": [{"resourceName": "D"}]})");
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), 1 + FirstCalls());
   EXPECT_EQ(kelsimHasHandler("rt.lab"), 0);
@@ -252,8 +242,8 @@ TEST_P(EveryProfileTest, HandlerMayRemoveItselfFromItsCallback) {
 TEST_F(NotificationTest, ResetReleasesHandlersAndDropsTheQueue) {
   Register();
   handler_.Hold();
-  Change("rt.lab", kAddC);
-  Change("rt.lab", R"({"add": [{"resourceName": "D"}]})");
+  ApplyChange("rt.lab", kAddC);
+  ApplyChange("rt.lab", R"({"add": [{"resourceName": "D"}]})");
   ASSERT_TRUE(handler_.Entered());
   framework_.Reset();
   auto reset = std::async(std::launch::async, [] { kelsimReset(); });
@@ -266,16 +256,16 @@ TEST_F(NotificationTest, ResetReleasesHandlersAndDropsTheQueue) {
 
 TEST_F(NotificationTest, RefreshTargetNotifiesAndWaitsForDelivery) {
   Register();
-  EXPECT_EQ(framework_->RefreshTarget(W(u"rt.lab").c_str(), 10000), 0);
+  EXPECT_EQ(framework_->RefreshTarget(Wide(u"rt.lab").c_str(), 10000), 0);
   auto calls = handler_.calls();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls[0].kind, morrowkit::kChangeRecordsReplaced);
-  EXPECT_EQ(calls[0].names, (std::vector<WideString>{W(u"A"), W(u"B")}));
+  EXPECT_EQ(calls[0].names, (std::vector<WideString>{Wide(u"A"), Wide(u"B")}));
 
   handler_.Hold();
-  EXPECT_EQ(framework_->RefreshTarget(W(u"rt.lab").c_str(), 50), static_cast<HRESULT>(0x800705B4u));
+  EXPECT_EQ(framework_->RefreshTarget(Wide(u"rt.lab").c_str(), 50), static_cast<HRESULT>(0x800705B4u));
   handler_.Open();
-  EXPECT_EQ(framework_->RefreshTarget(W(u"gone.lab").c_str(), 0), kE_ElementNotFound);
+  EXPECT_EQ(framework_->RefreshTarget(Wide(u"gone.lab").c_str(), 0), kE_ElementNotFound);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(Unregister(), 0);
 }
@@ -303,7 +293,7 @@ TEST_P(EveryProfileTest, ReadersChangesAndRegistrationsRunConcurrently) {
       Unregister();
     }
   });
-  for (int i = 0; i < 200; ++i) Change("rt.lab", i % 2 == 0 ? kAddC : R"({"remove": ["C"]})");
+  for (int i = 0; i < 200; ++i) ApplyChange("rt.lab", i % 2 == 0 ? kAddC : R"({"remove": ["C"]})");
   stop = true;
   for (auto& reader : readers) reader.join();
   registrar.join();
@@ -329,7 +319,7 @@ class RegistrationsTest : public ProfiledTest {
   }
 
   HRESULT RegisterSecond(morrowkit::IqvSysFramework* framework) {
-    return framework->SetNotificationHandler(W(u"rt.lab").c_str(), &second_, &context_);
+    return framework->SetNotificationHandler(Wide(u"rt.lab").c_str(), &second_, &context_);
   }
 
   ComPtr<morrowkit::IqvSysFramework> other_;
@@ -369,7 +359,7 @@ TEST_P(RegistrationsTest, AChangeReachesTheRegistrationsOfItsTarget) {
   }
   EXPECT_EQ(kelsimRegistrations(), perFramework_ ? 2u : 1u);
   EXPECT_EQ(handler_.refs(), perFramework_ ? 1 : 0);
-  Change("rt.lab", kAddC);
+  ApplyChange("rt.lab", kAddC);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(order, (perFramework_ ? std::vector<int>{1, 2} : std::vector<int>{2}));
 
@@ -379,7 +369,7 @@ TEST_P(RegistrationsTest, AChangeReachesTheRegistrationsOfItsTarget) {
   EXPECT_EQ(kelsimHasHandler("rt.lab"), perFramework_ ? 1 : 0);
   EXPECT_EQ(kelsimRegistrations(), perFramework_ ? 1u : 0u);
   EXPECT_EQ(RegisterSecond(other_.Get()), 0);
-  EXPECT_EQ(other_->SetNotificationHandler(W(u"rt.lab").c_str(), nullptr, nullptr), 0);
+  EXPECT_EQ(other_->SetNotificationHandler(Wide(u"rt.lab").c_str(), nullptr, nullptr), 0);
   EXPECT_EQ(kelsimRegistrations(), 0u);
 }
 
@@ -390,10 +380,10 @@ TEST_P(RegistrationsTest, ARegistrationOutlivesItsFrameworkObject) {
   other_.Reset();
   EXPECT_EQ(kelsimRegistrations(), 1u);
   auto later = Framework();
-  EXPECT_EQ(later->SetNotificationHandler(W(u"rt.lab").c_str(), nullptr, nullptr),
+  EXPECT_EQ(later->SetNotificationHandler(Wide(u"rt.lab").c_str(), nullptr, nullptr),
             perFramework_ ? platform::kS_FALSE : platform::kS_OK);
   EXPECT_EQ(kelsimHasHandler("rt.lab"), perFramework_ ? 1 : 0);
-  Change("rt.lab", kAddC);
+  ApplyChange("rt.lab", kAddC);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(second_.calls().size(), FirstCalls() + (perFramework_ ? 1 : 0));
   EXPECT_EQ(second_.refs(), perFramework_ ? 1 : 0);
@@ -425,7 +415,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_P(RemovalTest, RemovalMeetsARunningCallback) {
   Register();
   handler_.Hold();
-  Change("rt.lab", kAddC);
+  ApplyChange("rt.lab", kAddC);
   ASSERT_TRUE(handler_.Entered());
   EXPECT_EQ(kelsimHandlerReferences(), 2u);
   auto removal = std::async(std::launch::async, [&] { return Unregister(); });
@@ -448,8 +438,8 @@ TEST_P(RemovalTest, RemovalMeetsARunningCallback) {
 TEST_P(RemovalTest, ARestartMeetsARunningCallbackAsARemovalDoes) {
   Register();
   handler_.Hold();
-  Change("rt.lab", kAddC);
-  Change("rt.lab", R"({"add": [{"resourceName": "D"}]})");
+  ApplyChange("rt.lab", kAddC);
+  ApplyChange("rt.lab", R"({"add": [{"resourceName": "D"}]})");
   ASSERT_TRUE(handler_.Entered());
   auto restart = std::async(std::launch::async, [] { kelsimRestartService(); });
   if (waits_) {
@@ -478,11 +468,10 @@ TEST_P(RemovalTest, ARestartMeetsARunningCallbackAsARemovalDoes) {
 // the call; one that does not wait may return before it, and the call still
 // comes.
 TEST_P(RemovalTest, ANotificationUnderWayStillReachesItsHandler) {
-  char error[256];
-  ASSERT_EQ(kelsimSetLatency("OnConfigurationChanged", 100, error, sizeof error), 0) << error;
+  test_support::kelsim::SetLatency("OnConfigurationChanged", 100);
   Register();
-  Change("rt.lab", kAddC);
-  ASSERT_TRUE(Eventually([] { return kelsimHandlerReferences() == 2; }));
+  ApplyChange("rt.lab", kAddC);
+  ASSERT_TRUE(WaitFor([] { return kelsimHandlerReferences() == 2; }));
   EXPECT_EQ(Unregister(), 0);
   if (waits_) {
     EXPECT_EQ(handler_.calls().size(), 1u);
@@ -490,6 +479,7 @@ TEST_P(RemovalTest, ANotificationUnderWayStillReachesItsHandler) {
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), 1u);
   EXPECT_EQ(kelsimCallCount("OnConfigurationChanged"), 1u);
+  char error[256];
   EXPECT_EQ(kelsimSetFailure("OnConfigurationChanged", 1, -1, error, sizeof error), -1);
   EXPECT_EQ(std::string(error), "OnConfigurationChanged is the handler's: it can be delayed, not failed");
 }
@@ -530,7 +520,7 @@ TEST_P(DeliveryTest, ANewRegistrationIsCalledAtOnceOnlyInline) {
   ASSERT_EQ(calls.size(), inline_ ? 1u : 0u);
   if (inline_) {
     EXPECT_EQ(calls[0].kind, morrowkit::kChangeRecordsReplaced);
-    EXPECT_EQ(calls[0].names, (std::vector<WideString>{W(u"A"), W(u"B")}));
+    EXPECT_EQ(calls[0].names, (std::vector<WideString>{Wide(u"A"), Wide(u"B")}));
     EXPECT_EQ(calls[0].thread, std::this_thread::get_id());
   }
   EXPECT_EQ(Unregister(), 0);
@@ -541,14 +531,14 @@ TEST_P(DeliveryTest, ANewRegistrationIsCalledAtOnceOnlyInline) {
 TEST_P(DeliveryTest, AChangeDuringFindHardwareIsNotifiedAsTheProfileSays) {
   Register();
   std::size_t first = handler_.calls().size();
-  ChangeDuring("FindHardware", "rt.lab", kAddC);
+  ApplyChangeDuring("FindHardware", "rt.lab", kAddC);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
   EXPECT_EQ(handler_.calls().size(), first);
   EXPECT_EQ(Records(u"rt.lab").size(), 3u);
   auto calls = CallsBy(first + 1);
   ASSERT_EQ(calls.size(), first + 1);
   EXPECT_EQ(calls.back().kind, morrowkit::kChangeRecordsAdded);
-  EXPECT_EQ(calls.back().names, std::vector<WideString>{W(u"C")});
+  EXPECT_EQ(calls.back().names, std::vector<WideString>{Wide(u"C")});
   // Only the next call.
   EXPECT_EQ(Records(u"rt.lab").size(), 3u);
   ASSERT_EQ(kelsimWaitIdle(10000), 1);
@@ -559,7 +549,7 @@ TEST_P(DeliveryTest, AChangeDuringFindHardwareIsNotifiedAsTheProfileSays) {
 TEST_P(DeliveryTest, AChangeDuringSetNotificationHandlerIsNotifiedAsTheProfileSays) {
   Register();
   std::size_t first = handler_.calls().size();
-  ChangeDuring("SetNotificationHandler", "rt.lab", R"({"remove": ["A"]})");
+  ApplyChangeDuring("SetNotificationHandler", "rt.lab", R"({"remove": ["A"]})");
   EXPECT_EQ(Unregister(u"other.lab"), platform::kS_FALSE);
   auto calls = CallsBy(first + 1);
   ASSERT_EQ(calls.size(), first + 1);
@@ -579,7 +569,7 @@ TEST_F(NotificationTest, LateReleaseComesAfterTheDelayOnALibraryThread) {
   Register();
   EXPECT_EQ(Unregister(), 0);
   EXPECT_EQ(kelsimRegistrations(), 0u);
-  ASSERT_TRUE(Eventually([&] {
+  ASSERT_TRUE(WaitFor([&] {
     // Counted until the release has returned.
     bool counted = kelsimHandlerReferences() != 0;
     int refs = handler_.refs();

@@ -77,13 +77,13 @@ TEST_F(PropertyBagTest, HasPropertyFailureIsAnswered) {
   EXPECT_EQ(bag->HasProperty(0x1025000), platform::kE_UNEXPECTED);
   BSTR text = nullptr;
   EXPECT_EQ(bag->GetString(0x1025000, &text), 0);
-  EXPECT_EQ(Take(text), W(u"rt"));
+  EXPECT_EQ(Take(text), Wide(u"rt"));
 }
 
 TEST_F(PropertyBagTest, RefusedRecordAnswersOnlyIUnknown) {
   Load(R"({"targets": {"": {"records": [{"resourceName": "Hidden", "refusesPropertyBag": true}]}}})");
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
-  ASSERT_EQ(Framework()->FindHardware(W(u"").c_str(), records.Put()), 0);
+  ASSERT_EQ(Framework()->FindHardware(Wide(u"").c_str(), records.Put()), 0);
   auto items = Items(records.Get());
   ASSERT_EQ(items.size(), 1u);
   void* bag = reinterpret_cast<void*>(1);
@@ -96,7 +96,7 @@ TEST_F(PropertyBagTest, RefusedRecordAnswersOnlyIUnknown) {
 
 TEST_F(PropertyBagTest, SettersReplaceValueAndTypeForLaterQueries) {
   auto bag = Record(R"({"status": {"value": 0, "readFailure": "0x80004005"}})");
-  EXPECT_EQ(bag->SetString(0x1024000, W(u"up").c_str()), 0);
+  EXPECT_EQ(bag->SetString(0x1024000, Wide(u"up").c_str()), 0);
   EXPECT_EQ(bag->SetDouble(0x1, 0.25), 0);
   EXPECT_EQ(bag->SetBool(0x2, 5), 0);
   EXPECT_EQ(bag->SetInt16(0x3, -2), 0);
@@ -109,7 +109,7 @@ TEST_F(PropertyBagTest, SettersReplaceValueAndTypeForLaterQueries) {
   auto again = Records().at(0);
   BSTR text = nullptr;
   EXPECT_EQ(again->GetString(0x1024000, &text), 0);
-  EXPECT_EQ(Take(text), W(u"up"));
+  EXPECT_EQ(Take(text), Wide(u"up"));
   std::int32_t flag = 0;
   EXPECT_EQ(again->GetBool(0x2, &flag), 0);
   EXPECT_EQ(flag, 1);

@@ -6,12 +6,6 @@
 
 namespace kelmorrow_test {
 
-WideString W(const char16_t* text) {
-  WideString out;
-  for (; *text != 0; ++text) out += static_cast<platform::WideChar>(*text);
-  return out;
-}
-
 WideString Take(BSTR text) {
   WideString out(text == nullptr ? WideString() : WideString(text, platform::SysStringLen(text)));
   platform::SysFreeString(text);
@@ -37,27 +31,7 @@ void KelmorrowTest::SetUp() {
 
 void KelmorrowTest::TearDown() {
   kelsimReset();
-  EXPECT_EQ(kelsimLiveObjects(), 0u);
-  EXPECT_EQ(kelsimOutstandingReferences(), 0u);
-}
-
-void KelmorrowTest::Load(const char* json) {
-  char error[512];
-  ASSERT_EQ(kelsimLoadText(json, "test.json", error, sizeof error), 0) << error;
-}
-
-void KelmorrowTest::SetProfile(const char* json) {
-  char error[512];
-  ASSERT_EQ(kelsimSetProfile(json, error, sizeof error), 0) << error;
-}
-
-bool Eventually(const std::function<bool()>& condition) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  test_support::kelsim::ExpectQuiet();
 }
 
 std::string ProfileName(const ::testing::TestParamInfo<ProfileCase>& info) { return info.param.name; }
@@ -85,7 +59,7 @@ std::vector<ComPtr<morrowkit::IUnknown>> KelmorrowTest::Items(morrowkit::IqvSysE
 
 std::vector<ComPtr<morrowkit::IqvSysPropertyBag>> KelmorrowTest::Records(const char16_t* target) {
   ComPtr<morrowkit::IqvSysEnumUnknown> records;
-  EXPECT_EQ(Framework()->FindHardware(W(target).c_str(), records.Put()), 0);
+  EXPECT_EQ(Framework()->FindHardware(Wide(target).c_str(), records.Put()), 0);
   std::vector<ComPtr<morrowkit::IqvSysPropertyBag>> bags;
   if (!records) return bags;
   for (auto& item : Items(records.Get())) {

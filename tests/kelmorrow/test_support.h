@@ -14,14 +14,20 @@
 #include "morrowkit/com_ptr.h"
 #include "morrowkit/interfaces.h"
 #include "platform/ole.h"
+#include "sim_library.h"
+#include "wait_for.h"
+#include "wide_text.h"
 
 namespace kelmorrow_test {
 
 using morrowkit::ComPtr;
 using platform::WideString;
 
-// UTF-16 text from a u"" literal, whatever the platform's wide type.
-WideString W(const char16_t* text);
+using test_support::WaitFor;
+using test_support::Wide;
+using test_support::kelsim::Load;
+using test_support::kelsim::SetProfile;
+
 // Takes ownership of a BSTR and frees it.
 WideString Take(BSTR text);
 std::string Utf8(const WideString& text);
@@ -38,8 +44,6 @@ class KelmorrowTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  static void Load(const char* json);
-  static void SetProfile(const char* json);
   // The message of a rejected description.
   static std::string Rejection(const char* json, const char* source = "hw.json");
 
@@ -49,9 +53,6 @@ class KelmorrowTest : public ::testing::Test {
   static std::vector<ComPtr<morrowkit::IqvSysPropertyBag>> Records(const char16_t* target = u"");
   static ComPtr<morrowkit::IqvSysPropertyBag> Record(const char* properties);
 };
-
-// Polls for up to ten seconds.
-bool Eventually(const std::function<bool()>& condition);
 
 // A library profile for parameterised tests.
 struct ProfileCase {

@@ -43,12 +43,18 @@ class LoadedCopy {
     ASSERT_NE(instantiate, nullptr);
     ComPtr<morrowkit::IqvSysFramework> framework;
     ASSERT_EQ(instantiate(1, 1, framework.Put()), 0);
-    ASSERT_EQ(framework->SetNotificationHandler(W(u"rt").c_str(), handler, handler), 0);
+    ASSERT_EQ(framework->SetNotificationHandler(Wide(u"rt").c_str(), handler, handler), 0);
     if (!deliver) return;
+    ApplyChange(R"({"add": [{"status": 1}]})");
+    ASSERT_TRUE(handler->WaitForCalls(1));
+  }
+
+  // A change of "rt", through the copy's own control function.
+  void ApplyChange(const char* change) {
     char error[256];
     auto* apply = Get<decltype(kelsimApplyChange)>("kelsimApplyChange");
-    ASSERT_EQ(apply("rt", R"({"add": [{"status": 1}]})", nullptr, error, sizeof error), 0) << error;
-    ASSERT_TRUE(handler->WaitForCalls(1));
+    ASSERT_NE(apply, nullptr);
+    ASSERT_EQ(apply("rt", change, nullptr, error, sizeof error), 0) << error;
   }
 
  private:
@@ -93,11 +99,7 @@ TEST(KelmorrowUnload, UnloadsRightAfterAChangeIsQueued) {
   LoadedCopy copy;
   ASSERT_TRUE(copy.loaded());
   copy.Register(&handler, false);
-  char error[256];
-  ASSERT_EQ(copy.Get<decltype(kelsimApplyChange)>("kelsimApplyChange")("rt", R"({"add": []})", nullptr, error,
-                                                                       sizeof error),
-            0)
-      << error;
+  copy.ApplyChange(R"({"add": []})");
   EXPECT_TRUE(copy.Unload());
   EXPECT_EQ(handler.refs(), 0);
   EXPECT_LE(handler.calls().size(), 1u);
@@ -109,11 +111,7 @@ TEST(KelmorrowUnload, UnloadLetsARunningCallbackEnd) {
   ASSERT_TRUE(copy.loaded());
   handler.Hold();
   copy.Register(&handler, false);
-  char error[256];
-  ASSERT_EQ(copy.Get<decltype(kelsimApplyChange)>("kelsimApplyChange")("rt", R"({"add": []})", nullptr, error,
-                                                                          sizeof error),
-            0)
-      << error;
+  copy.ApplyChange(R"({"add": []})");
   ASSERT_TRUE(handler.Entered());
   auto unload = std::async(std::launch::async, [&] { return copy.Unload(); });
   EXPECT_EQ(unload.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
@@ -147,7 +145,7 @@ TEST(KelmorrowUnload, UnloadsRightAfterALateRelease) {
   copy.SetProfile(R"({"late-release-ms": 1, "delivery": "inline"})");
   copy.Register(&handler, true);
   copy.Register(nullptr, false);
-  ASSERT_TRUE(Eventually([&] { return handler.refs() == 0; }));
+  ASSERT_TRUE(WaitFor([&] { return handler.refs() == 0; }));
   EXPECT_TRUE(copy.Unload());
   EXPECT_EQ(handler.calls().size(), 2u);
 }

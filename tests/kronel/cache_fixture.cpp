@@ -1,8 +1,5 @@
 #include "cache_fixture.h"
 
-#include <chrono>
-#include <thread>
-
 #include <boost/make_shared.hpp>
 
 #include "kelsim.h"
@@ -10,21 +7,6 @@
 #include "platform/work_pool.h"
 
 namespace kronel_test {
-namespace {
-
-constexpr auto kPatience = std::chrono::seconds(20);
-
-template <class Condition>
-bool WaitFor(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + kPatience;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
-}  // namespace
 
 void CacheTest::SetUp() {
   kelsimReset();
@@ -33,32 +15,8 @@ void CacheTest::SetUp() {
 }
 
 void CacheTest::TearDown() {
-  EXPECT_TRUE(WaitForNoLiveObjects()) << kelsimLiveObjects() << " library objects outlived the test";
-  EXPECT_EQ(kelsimOutstandingReferences(), 0u);
-  EXPECT_EQ(kelsimWaitIdle(20000), 1);
-  EXPECT_EQ(kelsimRegistrations(), 0u) << "registrations outlived the test";
-  EXPECT_EQ(kelsimHandlerReferences(), 0u) << "the library still holds the notifier";
+  test_support::kelsim::ExpectQuiet();
   kelsimReset();
-}
-
-void CacheTest::Load(const std::string& description) {
-  char error[512] = "";
-  ASSERT_EQ(kelsimLoadText(description.c_str(), "test.json", error, sizeof error), 0) << error;
-}
-
-void CacheTest::ApplyChange(const std::string& target, const std::string& change) {
-  char error[512] = "";
-  ASSERT_EQ(kelsimApplyChange(target.c_str(), change.c_str(), "change.json", error, sizeof error), 0) << error;
-}
-
-void CacheTest::FailCall(const char* operation, std::uint32_t nth, std::int32_t result) {
-  char error[256] = "";
-  ASSERT_EQ(kelsimSetFailure(operation, nth, result, error, sizeof error), 0) << error;
-}
-
-void CacheTest::SetLatency(const char* operation, std::uint32_t milliseconds) {
-  char error[256] = "";
-  ASSERT_EQ(kelsimSetLatency(operation, milliseconds, error, sizeof error), 0) << error;
 }
 
 boost::shared_ptr<Cache> CacheTest::MakeCache(const std::string& target) {

@@ -9,6 +9,8 @@
 
 #include "fake_clock.h"
 #include "kronel/morrow_cache.h"
+#include "sim_library.h"
+#include "wait_for.h"
 
 namespace kronel {
 
@@ -27,6 +29,11 @@ namespace kronel_test {
 
 using Cache = kronel::MorrowCache;
 using Access = kronel::MorrowCacheTestAccess;
+using test_support::WaitFor;
+using test_support::kelsim::ApplyChange;
+using test_support::kelsim::FailCall;
+using test_support::kelsim::Load;
+using test_support::kelsim::SetLatency;
 
 // Each test starts from an empty simulated library and ends only when every
 // object the library made is gone again.
@@ -34,11 +41,6 @@ class CacheTest : public ::testing::Test {
  protected:
   void SetUp() override;
   void TearDown() override;
-
-  void Load(const std::string& description);
-  void ApplyChange(const std::string& target, const std::string& change);
-  void FailCall(const char* operation, std::uint32_t nth, std::int32_t result);
-  void SetLatency(const char* operation, std::uint32_t milliseconds);
 
   boost::shared_ptr<Cache> MakeCache(const std::string& target = "");
   // Moves the clock on, then asks as a host that found the cache current

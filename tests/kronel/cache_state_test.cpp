@@ -1,6 +1,3 @@
-#include <chrono>
-#include <thread>
-
 #include "cache_fixture.h"
 #include "kelsim.h"
 
@@ -13,21 +10,7 @@ constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005u);
 const char kOneDevice[] = R"([{"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"}])";
 
 void WaitUntil(bool (*condition)(const Cache&), const Cache& cache) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition(cache)) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "condition never held";
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-}
-
-template <class Condition>
-bool WaitFor(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
+  ASSERT_TRUE(WaitFor([&] { return condition(cache); })) << "condition never held";
 }
 
 bool WorkerBegan(const Cache& cache) { return Access::UpToDateFlag(cache); }

@@ -96,8 +96,7 @@ TEST_F(LoaderLockTest, RequestsAfterANotification) {
 // inside the library, which then ends it.
 TEST_F(LoaderLockTest, LastReleaseWithWorkInFlight) {
   PollFor(2, Names{"Far1"});
-  char error[256] = "";
-  ASSERT_EQ(kelsimSetLatency("FindHardware", 200, error, sizeof error), 0) << error;
+  test_support::kelsim::SetLatency("FindHardware", 200);
   const std::uint64_t queries = kelsimCallCount("FindHardware");
   hostbind::UHandle slot = nullptr;
   ASSERT_EQ(Call(1, &slot, 1), kPending);
@@ -108,9 +107,8 @@ TEST_F(LoaderLockTest, LastReleaseWithWorkInFlight) {
     ThePlugin().ReleasingAppRef(1);
   });
   holder_.Release();
-  EXPECT_EQ(kelsimWaitIdle(30000), 1);
-  EXPECT_TRUE(WaitFor([] { return kelsimLiveObjects() == 0 && kelsimRegistrations() == 0; }));
-  ASSERT_EQ(kelsimSetLatency("FindHardware", 0, error, sizeof error), 0) << error;
+  test_support::kelsim::ExpectQuiet();
+  test_support::kelsim::SetLatency("FindHardware", 0);
   PollFor(1, Names{"Dev1"});
 }
 

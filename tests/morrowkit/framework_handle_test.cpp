@@ -66,10 +66,12 @@ TEST_F(FindHardwareTest, InvalidUtf8TargetNeverReachesTheLibrary) {
   EXPECT_EQ(framework_.calls, 0);
 }
 
-// Enumerators that yield nothing: null, empty, or failing at once.
+// Enumerators that yield nothing: null (with S_OK or S_FALSE), empty, or failing at once.
 TEST_F(FindHardwareTest, NullEnumeratorGivesNoRecords) {
-  framework_.result = platform::kS_FALSE;
-  EXPECT_TRUE(handle_->FindHardware("").empty());
+  for (const HRESULT result : {platform::kS_OK, platform::kS_FALSE}) {
+    framework_.result = result;
+    EXPECT_TRUE(handle_->FindHardware("").empty()) << result;
+  }
 }
 
 TEST_F(FindHardwareTest, EmptyEnumeratorGivesNoRecords) {
@@ -122,12 +124,17 @@ TEST_F(RegisterNotificationsTest, PassesTargetNotifierAndReceiver) {
   EXPECT_EQ(framework_.last_context, static_cast<void*>(&receiver));
 }
 
+// The notifier reused for another target serves that target's changes too.
 TEST_F(RegisterNotificationsTest, SecondRegistrationReusesTheNotifier) {
   Receiver receiver;
   handle_->RegisterNotifications("a", &receiver);
   IqvSysNotificationHandler* notifier = framework_.last_handler;
   handle_->RegisterNotifications("b", &receiver);
   EXPECT_EQ(framework_.last_handler, notifier);
+  FakeStringEnum names({});
+  EXPECT_EQ(notifier->OnConfigurationChanged(framework_.kept_context, kChangeRecordsRemoved, &names),
+            platform::kS_OK);
+  EXPECT_EQ(receiver.calls, 1);
 }
 
 TEST_F(RegisterNotificationsTest, FailureThrowsAtLine316) {

@@ -69,11 +69,12 @@ TEST_F(PropertyBagHandleTest, IntegerReadFailures) {
   }
 }
 
-// String reads convert the whole BSTR and always free it (the leak checker watches).
+// String reads convert the whole BSTR, a surrogate pair unit by unit, and
+// always free it (the leak checker watches).
 TEST_F(PropertyBagHandleTest, StringReadConvertsToUtf8) {
   const PropertyBagHandle handle(&bag_);
-  bag_.text = Wide(u"Rack-\u00e9\u20ac");
-  EXPECT_EQ(handle.GetString(0x4000), "Rack-\xC3\xA9\xE2\x82\xAC");
+  bag_.text = Wide(u"Rack-\u00e9\u20ac \U0001D11E");
+  EXPECT_EQ(handle.GetString(0x4000), "Rack-\xC3\xA9\xE2\x82\xAC \xED\xA0\xB4\xED\xB4\x9E");
   EXPECT_EQ(bag_.last_tag, 0x4000u);
 }
 
@@ -88,9 +89,11 @@ TEST_F(PropertyBagHandleTest, StringReadFailureThrowsAt305) {
   const PropertyBagHandle handle(&bag_);
   bag_.text = Wide(u"ignored");
   bag_.read_result = kAccessDenied;
-  const Thrown thrown = Catch([&] { handle.GetString(0x4000); });
-  EXPECT_EQ(thrown.code, kAccessDenied);
-  EXPECT_EQ(thrown.json, Location(kPropertyBagHandleFile, 305));
+  for (const Thrown& thrown :
+       {Catch([&] { handle.GetString(0x4000); }), Catch([&] { handle.GetIndexedString(0x5000, 1); })}) {
+    EXPECT_EQ(thrown.code, kAccessDenied);
+    EXPECT_EQ(thrown.json, Location(kPropertyBagHandleFile, 305));
+  }
 }
 
 // Index limit: 4094 is the last index read, 4095 never reaches the library.

@@ -5,14 +5,11 @@
 
 #include "morrowkit/hresult_exception.h"
 #include "platform/wide.h"
+#include "wide_text.h"
 
 namespace morrowkit::test {
 
-inline platform::WideString Wide(const char16_t* text) {
-  platform::WideString wide;
-  for (; *text != 0; ++text) wide.push_back(static_cast<platform::WideChar>(*text));
-  return wide;
-}
+using test_support::Wide;
 
 inline std::string Location(const char* file, int line) {
   return std::string("{\"file\":\"") + file + "\",\"line\":" + std::to_string(line) +

@@ -1,20 +1,13 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <string>
-
-#include "platform/wide.h"
+#include "wide_text.h"
 
 namespace kel {
 namespace pex {
 namespace test {
 
-inline platform::WideString Wide(std::initializer_list<unsigned> units) {
-  platform::WideString text;
-  for (unsigned unit : units) text.push_back(static_cast<platform::WideChar>(unit));
-  return text;
-}
+using test_support::Wide;
 
 // The exception of type E that f throws; fails the test if f throws nothing.
 template <typename E, typename F>

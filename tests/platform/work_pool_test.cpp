@@ -10,6 +10,7 @@
 #include "platform/work_pool.h"
 #ifndef _WIN32
 #include "platform/posix_thread_pool.h"
+#include "wait_for.h"
 #endif
 
 namespace {
@@ -113,11 +114,8 @@ TEST(PosixThreadPool, IdleThreadsRetireAndWorkArrivingMeanwhileStillRuns) {
   }
   ASSERT_TRUE(gate.Await([&] { return gate.finished == kRounds; }));
   EXPECT_EQ(gate.entered, kRounds);
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (pool.CountThreads().alive != 0 && std::chrono::steady_clock::now() < deadline) {
-    std::this_thread::sleep_for(1ms);
-  }
-  EXPECT_EQ(pool.CountThreads().alive, 0u);
+  EXPECT_TRUE(test_support::WaitFor([&] { return pool.CountThreads().alive == 0; }))
+      << pool.CountThreads().alive << " threads alive";
 }
 
 // A library call that blocks for many retirement periods holds back no later
@@ -148,7 +146,6 @@ TEST(PosixThreadPool, ClosingLetsIdleThreadsGoAtOnce) {
     ASSERT_TRUE(gate.Await([&] { return gate.finished == 1; }));
   }
   // Reaching here means the destructor did not wait out the hour.
-  EXPECT_EQ(gate.finished, 1);
 }
 #endif
 

@@ -19,12 +19,20 @@
 #include "library_profiles.h"
 #include "platform/work_pool.h"
 #include "provider/registry.h"
+#include "sim_engine.h"
+#include "sim_library.h"
+#include "wait_for.h"
 #include "ztrtsim.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
+using test_support::kelsim::ApplyChange;
+using test_support::kelsim::ApplyChangeDuring;
+using test_support::kelsim::ChangeProfile;
+using test_support::kelsim::FailCall;
+using test_support::kelsim::Load;
 
 constexpr std::int32_t kEFail = static_cast<std::int32_t>(0x80004005u);
 constexpr std::int64_t kHostPeriodMs = 20;
@@ -91,7 +99,7 @@ class HealingTest : public ::testing::Test {
     ztrtsimReset();
     road::ApplyProfile(road::ProfileOfThisRun());
     Load(kDescription);
-    ASSERT_EQ(ztrtsimSetTargetURL(1, "", 0), ZTRTSIM_OK);
+    test_support::ztrtsim::SetUrl(1, "");
     platform::ReplaceWorkSubmitter(&TrackedWork::Submit);
   }
 
@@ -100,34 +108,18 @@ class HealingTest : public ::testing::Test {
     provider::ReleasingAppRef(1);
     Settle();
     platform::ReplaceWorkSubmitter(nullptr);
-    EXPECT_EQ(kelsimLiveObjects(), 0u);
-    EXPECT_EQ(kelsimRegistrations(), 0u);
+    test_support::kelsim::ExpectQuiet();
     EXPECT_EQ(ztrtsimLiveHandles(), 0);
     kelsimReset();
     ztrtsimReset();
   }
 
-  static void Load(const char* description) {
-    char error[512] = "";
-    ASSERT_EQ(kelsimLoadText(description, "test.json", error, sizeof error), 0) << error;
-  }
-  static void ApplyChange(const char* change) {
-    char error[512] = "";
-    ASSERT_EQ(kelsimApplyChange("", change, "change.json", error, sizeof error), 0) << error;
-  }
-  static void Fail(const char* operation, std::uint32_t nth, std::int32_t result) {
-    char error[256] = "";
-    ASSERT_EQ(kelsimSetFailure(operation, nth, result, error, sizeof error), 0) << error;
-  }
-
   // Until the plug-in's work and the library's callbacks have all ended,
   // including work that callbacks started.
   static void Settle() {
-    const auto deadline = std::chrono::steady_clock::now() + 30s;
-    while (!(TrackedWork::Idle() && kelsimWaitIdle(0) == 1 && TrackedWork::Idle())) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the plug-in's work never ended";
-      std::this_thread::sleep_for(1ms);
-    }
+    ASSERT_TRUE(test_support::WaitFor(
+        [] { return TrackedWork::Idle() && kelsimWaitIdle(0) == 1 && TrackedWork::Idle(); }))
+        << "the plug-in's work never ended";
   }
 
   // One request as the host makes it; a written list becomes what it shows.
@@ -142,13 +134,7 @@ class HealingTest : public ::testing::Test {
       default: ++seen.failed; break;
     }
     if (slot != nullptr) {
-      shown.clear();
-      for (std::int32_t i = 0; i + 2 < ztrtsimListCount(slot); ++i) {
-        char buffer[64] = "";
-        std::size_t length = 0;
-        EXPECT_EQ(ztrtsimListGetStringAttr(slot, i, "n", buffer, sizeof buffer, &length), ZTRTSIM_OK);
-        shown.emplace_back(buffer, length);
-      }
+      shown = test_support::ztrtsim::DecodeList(slot);
       EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
       listShown = true;
     }
@@ -186,8 +172,7 @@ class HealingTest : public ::testing::Test {
 // No list comes before the hardware was read: while the first query is
 // under way the host hears "pending", never an empty list.
 TEST_F(HealingTest, NoListBeforeTheHardwareWasRead) {
-  char error[256] = "";
-  ASSERT_EQ(kelsimSetLatency("FindHardware", 200, error, sizeof error), 0) << error;
+  test_support::kelsim::SetLatency("FindHardware", 200);
   std::int32_t result;
   do {
     result = Ask();
@@ -206,7 +191,7 @@ class FrameworksRefused : public HealingTest, public ::testing::WithParamInterfa
 
 TEST_P(FrameworksRefused, ListComesBackWhenTheLibraryCan) {
   const std::int64_t refusedMs = GetParam();
-  Fail("kelsysInstantiateFramework2", 0, kEFail);
+  FailCall("kelsysInstantiateFramework2", 0, kEFail);
   AskFor(refusedMs);
   EXPECT_TRUE(listShown);
   EXPECT_EQ(shown, Names{});
@@ -221,7 +206,7 @@ TEST_P(FrameworksRefused, ListComesBackWhenTheLibraryCan) {
   ASSERT_GE(healed, 0);
   EXPECT_EQ(seen.failed, 0);
   EXPECT_EQ(kelsimHasHandler(""), 1);
-  ApplyChange(kAddDev2);
+  ApplyChange("", kAddDev2);
   EXPECT_GE(AskUntilShown(kWithDev2, 100), 0);
 }
 INSTANTIATE_TEST_SUITE_P(ForAWhile, FrameworksRefused, ::testing::Values(3000, 60000));
@@ -229,11 +214,10 @@ INSTANTIATE_TEST_SUITE_P(ForAWhile, FrameworksRefused, ::testing::Values(3000, 6
 // A library that takes no registration still gives the list at once, and a
 // device added later shows within 5 s.
 TEST_F(HealingTest, LibraryWithoutRegistrationsStillShowsChanges) {
-  char error[256] = "";
-  ASSERT_EQ(kelsimChangeProfile(R"({"notifications": "unsupported"})", error, sizeof error), 0) << error;
+  ChangeProfile(R"({"notifications": "unsupported"})");
   EXPECT_GE(AskUntilShown(kNames, 1000), 0);
   EXPECT_LE(seen.pending, 2);
-  ApplyChange(kAddDev2);
+  ApplyChange("", kAddDev2);
   const std::int64_t shownAfter = AskUntilShown(kWithDev2, 5000 + kHostPeriodMs);
   EXPECT_GE(shownAfter, 0);
   std::printf("without registrations: a change shown after %lld ms, %llu queries in all\n",
@@ -246,8 +230,8 @@ TEST_F(HealingTest, LibraryWithoutRegistrationsStillShowsChanges) {
 // works again.
 TEST_F(HealingTest, QueryFailingForAWhileHeals) {
   ASSERT_GE(AskUntilShown(kNames, 1000), 0);
-  Fail("FindHardware", 0, kEFail);
-  ApplyChange(kAddDev2);
+  FailCall("FindHardware", 0, kEFail);
+  ApplyChange("", kAddDev2);
   Settle();
   const std::uint64_t submitted = TrackedWork::Submitted();
   AskFor(780);
@@ -272,7 +256,7 @@ TEST_P(ServiceRestart, ListComesBackWithoutTheNotification) {
   const bool forced = GetParam();
   ASSERT_GE(AskUntilShown(kNames, 1000), 0);
   kelsimRestartService();
-  ApplyChange(kAddDev2);
+  ApplyChange("", kAddDev2);
   Settle();
   ASSERT_EQ(kelsimHasHandler(""), 0);
   std::int64_t healed;
@@ -288,7 +272,7 @@ TEST_P(ServiceRestart, ListComesBackWithoutTheNotification) {
   ASSERT_GE(healed, 0);
   EXPECT_EQ(kelsimHasHandler(""), 1);
   EXPECT_EQ(seen.failed, 0);
-  ApplyChange(R"({"remove": ["Dev2"]})");
+  ApplyChange("", R"({"remove": ["Dev2"]})");
   EXPECT_GE(AskUntilShown(kNames, kHostPeriodMs), 0) << "the new registration brings no change";
 }
 INSTANTIATE_TEST_SUITE_P(, ServiceRestart, ::testing::Bool());
@@ -296,10 +280,8 @@ INSTANTIATE_TEST_SUITE_P(, ServiceRestart, ::testing::Bool());
 // A change that the library tells while the plug-in registers, and whose
 // query then fails, still arrives with the retry.
 TEST_F(HealingTest, ChangeToldWhileRegisteringSurvivesAFailedQuery) {
-  char error[512] = "";
-  ASSERT_EQ(kelsimApplyChangeDuring("SetNotificationHandler", "", kAddDev2, "change.json", error, sizeof error), 0)
-      << error;
-  Fail("FindHardware", 1, kEFail);
+  ApplyChangeDuring("SetNotificationHandler", "", kAddDev2);
+  FailCall("FindHardware", 1, kEFail);
   EXPECT_GE(AskUntilShown(kWithDev2, 1200 + kHostPeriodMs), 0);
 }
 

@@ -3,11 +3,9 @@
 // thread did before anything ran elsewhere.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -15,12 +13,14 @@
 #include "library_profiles.h"
 #include "platform/work_pool.h"
 #include "provider/registry.h"
+#include "sim_engine.h"
+#include "sim_library.h"
 #include "thread_count.h"
+#include "wait_for.h"
 #include "ztrtsim.h"
 
 namespace {
 
-using namespace std::chrono_literals;
 using Names = std::vector<std::string>;
 
 constexpr std::int32_t kEFail = static_cast<std::int32_t>(0x80004005u);
@@ -60,15 +60,8 @@ class Submissions {
 std::mutex Submissions::mutex_;
 std::vector<std::pair<platform::WorkEntry, void*>> Submissions::held_;
 
-template <class Condition>
-bool WaitFor(Condition condition) {
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(1ms);
-  }
-  return true;
-}
+using test_support::WaitFor;
+using test_support::kelsim::SetLatency;
 
 std::string Target(std::uint32_t ref) { return "rt-" + std::to_string(ref); }
 
@@ -84,34 +77,22 @@ class HostThreadTest : public ::testing::TestWithParam<std::uint32_t> {
     for (std::uint32_t ref = 1; ref <= kMaxRefs; ++ref) {
       targets += (ref > 1 ? "," : "") + ("\"" + Target(ref) + "\"") + R"(: {"records": [{"status": 1,)" +
                  R"( "modelCode": "0x7066", "resourceName": "Dev)" + std::to_string(ref) + "\"}]}";
-      const std::string url = Target(ref);
-      ASSERT_EQ(ztrtsimSetTargetURL(ref, url.data(), static_cast<std::int32_t>(url.size())), ZTRTSIM_OK);
+      test_support::ztrtsim::SetUrl(ref, Target(ref));
     }
-    char error[512] = "";
-    ASSERT_EQ(kelsimLoadText((R"({"targets": {)" + targets + "}}").c_str(), "test.json", error, sizeof error), 0)
-        << error;
+    test_support::kelsim::Load(R"({"targets": {)" + targets + "}}");
   }
 
   void TearDown() override {
     Submissions::Release();
     for (std::uint32_t ref = 1; ref <= kMaxRefs; ++ref) provider::ReleasingAppRef(ref);
-    EXPECT_TRUE(WaitFor([] { return kelsimLiveObjects() == 0 && kelsimRegistrations() == 0; }))
-        << kelsimLiveObjects() << " library objects and " << kelsimRegistrations() << " registrations left";
-    EXPECT_EQ(kelsimWaitIdle(20000), 1);
+    test_support::kelsim::ExpectQuiet();
     EXPECT_EQ(ztrtsimLiveHandles(), 0);
     kelsimReset();
     ztrtsimReset();
   }
 
-  static void SetLatency(const char* operation, std::uint32_t milliseconds) {
-    char error[256] = "";
-    ASSERT_EQ(kelsimSetLatency(operation, milliseconds, error, sizeof error), 0) << error;
-  }
-
   static void ApplyChange(std::uint32_t ref, const std::string& change) {
-    char error[512] = "";
-    ASSERT_EQ(kelsimApplyChange(Target(ref).c_str(), change.c_str(), "change.json", error, sizeof error), 0)
-        << error;
+    test_support::kelsim::ApplyChange(Target(ref), change);
   }
 
   // The result of one call; a written list is read and disposed of.
@@ -119,13 +100,8 @@ class HostThreadTest : public ::testing::TestWithParam<std::uint32_t> {
     hostbind::UHandle slot = nullptr;
     const std::int32_t result = provider::GetIOControlNames(ref, &slot, force);
     if (slot != nullptr) {
-      const std::int32_t count = ztrtsimListCount(slot);
-      for (std::int32_t i = 0; names != nullptr && i + 2 < count; ++i) {
-        char buffer[64] = "";
-        std::size_t length = 0;
-        EXPECT_EQ(ztrtsimListGetStringAttr(slot, i, "n", buffer, sizeof buffer, &length), ZTRTSIM_OK);
-        names->emplace_back(buffer, length);
-      }
+      if (names != nullptr && result == provider::kResultWritten)
+        *names = test_support::ztrtsim::DecodeList(slot);
       EXPECT_EQ(ztrtsimDisposeNameList(slot), ZTRTSIM_OK);
     }
     return result;

@@ -11,13 +11,8 @@ namespace {
 const char kDescription[] = R"({"targets": {"": {"records": [
   {"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"}]}}})";
 
-class ReleaseRaceTest : public RoadTest {
- protected:
-  static void SetLatency(const char* operation, std::uint32_t milliseconds) {
-    char error[256] = "";
-    ASSERT_EQ(kelsimSetLatency(operation, milliseconds, error, sizeof error), 0) << error;
-  }
-};
+using ReleaseRaceTest = RoadTest;
+using test_support::kelsim::SetLatency;
 
 // The cache dropped while its refresh runs ends after its successor has
 // registered for the same target; its farewell must not silence the successor.
@@ -50,13 +45,13 @@ TEST_F(ReleaseRaceTest, DroppedCacheEndingLateKeepsTheNewCacheRegistered) {
 // cache must end unlocked and whole (ThreadSanitizer sees the difference).
 TEST_F(ReleaseRaceTest, NotificationMeetingTheLastReleaseEndsTheCacheCleanly) {
   Load(kDescription);
-  char error[256] = "";
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
   int rounds = 0;
   for (; rounds < 500 && std::chrono::steady_clock::now() < deadline; ++rounds) {
     kelsimClearFailures();
     PollFor(1, Names{"Dev1"});
-    ASSERT_EQ(kelsimSetFailure("FindHardware", 0, kEFail, error, sizeof error), 0) << error;
+    test_support::kelsim::FailCall("FindHardware", 0, kEFail);
+    if (HasFatalFailure()) return;
     ApplyChange("", R"({"replace": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"}]})");
     ThePlugin().ReleasingAppRef(1);
     ASSERT_TRUE(WaitFor([] { return kelsimLiveObjects() == 0; }));

@@ -303,18 +303,13 @@ TEST_F(StressTest, HostThreadsReleasesAndANotificationStorm) {
 
   // New caches read the final records; then a notified change reaches every target.
   watchdog.Phase("final lists");
-  char error[512] = "";
-  for (const auto& target : targets_) {
-    ASSERT_EQ(kelsimApplyChange(target->Target().c_str(), target->FinalChange("final").c_str(), "final", error,
-                                sizeof error), 0) << error;
-  }
+  for (const auto& target : targets_) ApplyChange(target->Target(), target->FinalChange("final"));
+  if (HasFatalFailure()) return;
   for (std::uint32_t ref = 1; ref <= kRefs; ref += 2) AwaitList(ref, TargetOf(ref).CurrentNames());
   AwaitUnchanged();
   watchdog.Phase("final notified change");
-  for (const auto& target : targets_) {
-    ASSERT_EQ(kelsimApplyChange(target->Target().c_str(), target->FinalChange("last").c_str(), "last", error,
-                                sizeof error), 0) << error;
-  }
+  for (const auto& target : targets_) ApplyChange(target->Target(), target->FinalChange("last"));
+  if (HasFatalFailure()) return;
   ASSERT_EQ(kelsimWaitIdle(60000), 1);
   for (std::uint32_t ref = 2; ref <= kRefs; ref += 2) AwaitList(ref, TargetOf(ref).CurrentNames());
   AwaitUnchanged();

@@ -3,22 +3,20 @@
 // and uses it. Usage: unload_child SCENARIO PROFILE. Exit code 0 when every
 // step held; the last line says whether the image stayed, pinned, through
 // the host's FreeLibrary, and whether loading again found that same image.
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
-#include <thread>
 
 #include "hostbind/host_types.h"
 #include "kelsim.h"
 #include "library_profiles.h"
 #include "platform/module.h"
 #include "plugin.h"
+#include "sim_library.h"
+#include "wait_for.h"
 #include "ztrtsim.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 const char kDescription[] = R"({"targets": {"": {"records": [
   {"status": 1, "modelCode": "0x7066", "resourceName": "Dev1"}]}}})";
@@ -28,15 +26,7 @@ int Fail(const std::string& why) {
   return 2;
 }
 
-template <class Condition>
-bool WaitFor(Condition condition, std::chrono::milliseconds patience = std::chrono::seconds(20)) {
-  const auto deadline = Clock::now() + patience;
-  while (!condition()) {
-    if (Clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
+using test_support::WaitFor;
 
 bool Control(int32_t status, const char* error) {
   if (status != 0) std::fprintf(stderr, "unload_child: %s\n", error);
@@ -57,13 +47,6 @@ bool ListArrives(const integration::Plugin& plugin, std::int32_t names) {
     const bool complete = result == 0 && ztrtsimListCount(slot) == names + 2;
     ztrtsimDisposeNameList(slot);
     return complete;
-  });
-}
-
-bool LibraryLetGo() {
-  return WaitFor([] {
-    return kelsimWaitIdle(100) == 1 && kelsimLiveObjects() == 0 && kelsimRegistrations() == 0 &&
-           kelsimHandlerReferences() == 0;
   });
 }
 
@@ -118,7 +101,8 @@ int main(int argc, char** argv) {
     first.ReleasingAppRef(1);
   }
   const bool pinned = platform::GetModuleHandleA("kronel_ztprovider.dll") == image;
-  if (!LibraryLetGo()) return Fail("the library kept objects or references of the first plug-in");
+  if (!test_support::kelsim::WaitUntilQuiet())
+    return Fail("the first plug-in left " + test_support::kelsim::Leftovers());
   SetLatency("FindHardware", 0);
   SetLatency("OnConfigurationChanged", 0);
 
@@ -131,7 +115,8 @@ int main(int argc, char** argv) {
       return Fail("the reloaded plug-in gave no list");
     second.ReleasingAppRef(1);
   }
-  if (!LibraryLetGo()) return Fail("the library kept objects or references of the second plug-in");
+  if (!test_support::kelsim::WaitUntilQuiet())
+    return Fail("the second plug-in left " + test_support::kelsim::Leftovers());
   std::printf("%s\n", pinned ? "pinned" : "unloaded");
   return 0;
 }

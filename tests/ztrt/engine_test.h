@@ -3,7 +3,9 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "sim_engine.h"
 #include "ztrt_exports.h"
 #include "ztrtsim.h"
 
@@ -13,6 +15,9 @@ using hostbind::LStrHandle;
 using hostbind::PStr;
 using hostbind::UHandle;
 using hostbind::ZtVariantPtr;
+using test_support::ztrtsim::AttrNames;
+using test_support::ztrtsim::StringAttr;
+using test_support::ztrtsim::UI32Attr;
 
 // Every test starts from a fresh engine and leaves none of its state behind.
 class EngineTest : public ::testing::Test {
@@ -36,6 +41,17 @@ inline std::string Bytes(LStrHandle handle) {
 inline UHandle AsHandle(LStrHandle handle) { return reinterpret_cast<UHandle>(handle); }
 
 inline PStr Name(const char* bytes) { return reinterpret_cast<PStr>(bytes); }
+
+// A block laid out as the engine reads a name list: the count field, four
+// bytes of padding, then the element slots.
+inline UHandle RawList(std::int32_t count, const std::vector<ZtVariantPtr>& slots) {
+  UHandle list = DSNewHClr(8 + sizeof(ZtVariantPtr) * slots.size());
+  EXPECT_NE(list, nullptr);
+  if (list == nullptr) return nullptr;
+  std::memcpy(*list, &count, sizeof count);
+  std::memcpy(static_cast<char*>(*list) + 8, slots.data(), sizeof(ZtVariantPtr) * slots.size());
+  return list;
+}
 
 // The attribute names exactly as the plug-in passes them.
 inline PStr NameAttr() { return Name("\x01name"); }

@@ -1,7 +1,8 @@
 // A host process for the binder's tests. Each argument is one step:
-//   load:PATH  unload:N  module:N  tlsindex  tlsvalue:N  call:FUNCTION
-// where N counts the modules loaded so far from 0. Calls print
-// "FUNCTION RESULT"; a fatal end of the binder ends the process.
+//   load:PATH  unload:N  module:N  module:-  tlsindex  tlsindex:-  tlsvalue:N  call:FUNCTION
+// where N counts the modules loaded so far from 0 and "-" sets the setting
+// back to none. Calls print "FUNCTION RESULT"; a fatal end of the binder
+// ends the process.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "hostbind/binder_exports.h"
+#include "hostbind/host_binder.h"
 #include "hostbind/host_runtime.h"
 #include "platform/module.h"
 
@@ -45,8 +47,9 @@ int main(int argc, char** argv) {
     std::string::size_type colon = step.find(':');
     std::string verb = step.substr(0, colon);
     std::string value = colon == std::string::npos ? "" : step.substr(colon + 1);
-    std::size_t n = verb == "load" || verb == "call" || value.empty() ? 0 : std::stoul(value);
-    if (verb != "load" && verb != "call" && verb != "tlsindex" && n >= loaded.size()) {
+    const bool none = value == "-";
+    std::size_t n = verb == "load" || verb == "call" || value.empty() || none ? 0 : std::stoul(value);
+    if (verb != "load" && verb != "call" && verb != "tlsindex" && !none && n >= loaded.size()) {
       return Fail("no module " + value);
     }
     if (verb == "load") {
@@ -55,10 +58,10 @@ int main(int argc, char** argv) {
     } else if (verb == "unload") {
       platform::FreeLibrary(loaded[n]);
     } else if (verb == "module") {
-      SetZTRTModule(loaded[n]);
+      SetZTRTModule(none ? nullptr : loaded[n]);
     } else if (verb == "tlsindex") {
-      tlsIndex = platform::TlsAlloc();
-      SetZTRTTLSIndex(tlsIndex);
+      if (!none) tlsIndex = platform::TlsAlloc();
+      SetZTRTTLSIndex(none ? hostbind::kTlsIndexNotSet : tlsIndex);
     } else if (verb == "tlsvalue") {
       platform::TlsSetValue(tlsIndex, loaded[n]);
     } else if (verb == "call" && value == "TargetURL") {

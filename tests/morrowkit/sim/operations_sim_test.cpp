@@ -58,7 +58,7 @@ TEST_F(OperationsSimTest, EachReachesItsMethodAndFailsAtItsLine) {
   const PropertyBagHandle record = handle_->FindHardware("")[0];
   for (const Operation& operation : operations) {
     SCOPED_TRACE(operation.method);
-    Fail(operation.method, kBusy);
+    test_support::kelsim::FailCall(operation.method, 0, kBusy);
     const Thrown thrown = Catch([&] { operation.call(*handle_, record); });
     EXPECT_EQ(thrown.code, kBusy);
     EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, operation.line));
@@ -70,9 +70,9 @@ TEST_F(OperationsSimTest, EachReachesItsMethodAndFailsAtItsLine) {
 // The library's detailed text of a failure is the exception's message.
 TEST_F(OperationsSimTest, InjectedDetailIsTheMessage) {
   const PropertyBagHandle record = handle_->FindHardware("")[0];
-  Fail("ValidateRecord", kBusy);
+  test_support::kelsim::FailCall("ValidateRecord", 0, kBusy);
   EXPECT_EQ(Catch([&] { handle_->ValidateRecord(record, false); }).message, "injected failure of ValidateRecord");
-  Fail("GetReport", kBusy);
+  test_support::kelsim::FailCall("GetReport", 0, kBusy);
   EXPECT_EQ(Catch([&] { handle_->GetDiagnosticReport(); }).message, "injected failure of GetReport");
 }
 
@@ -94,7 +94,7 @@ TEST_F(OperationsSimTest, RefusedQueryThrowsAtTheOperationsLine) {
       {[&] { handle_->GetDiagnosticReport(); }, 601},
   };
   for (const auto& [call, line] : operations) {
-    Fail("QueryInterface", platform::kE_NOINTERFACE, 1);
+    test_support::kelsim::FailCall("QueryInterface", 1, platform::kE_NOINTERFACE);
     const Thrown thrown = Catch(call);
     EXPECT_EQ(thrown.code, platform::kE_NOINTERFACE);
     EXPECT_EQ(thrown.json, Location(kFrameworkHandleFile, line));

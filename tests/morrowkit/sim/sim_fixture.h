@@ -2,21 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
-#include <string>
-#include <vector>
 
 #include "kelsim.h"
 #include "morrowkit/framework/framework_handle.h"
 #include "morrowkit/propbag/property_bag_handle.h"
+#include "sim_library.h"
 
 namespace morrowkit::sim_test {
 
 constexpr std::uint32_t kTagModelCode = 0x1005000;
-constexpr std::uint32_t kTagSourceName = 0x101E000;
 constexpr std::uint32_t kTagResourceName = 0x101F000;
 constexpr std::uint32_t kTagStatus = 0x1024000;
-constexpr std::uint32_t kTagHostName = 0x1025000;
 
 constexpr char kDescription[] = R"({
   "targets": {
@@ -42,34 +38,6 @@ constexpr char kDescription[] = R"({
   "license": {"licensed": true, "text": "Simulated licence"}
 })";
 
-struct Notification {
-  std::uint32_t kind;
-  std::vector<std::string> names;
-};
-
-// Called on the library's delivery thread.
-class Receiver : public FrameworkNotificationHandler {
- public:
-  void OnNotification(std::uint32_t kind, const std::vector<std::string>& names) override {
-    std::lock_guard<std::mutex> lock(mutex_);
-    received_.push_back({kind, names});
-    if (failure_) failure_();
-  }
-  std::vector<Notification> Received() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return received_;
-  }
-  void FailWith(void (*failure)()) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    failure_ = failure;
-  }
-
- private:
-  std::mutex mutex_;
-  std::vector<Notification> received_;
-  void (*failure_)() = nullptr;
-};
-
 // The client against the simulated library. Every test leaves no library
 // object alive once its handles are gone.
 class SimTest : public ::testing::Test {
@@ -79,29 +47,16 @@ class SimTest : public ::testing::Test {
   void SetUp() override {
     kelsimReset();
     ASSERT_EQ(kelsimLiveObjects(), 0u) << "an earlier test left objects alive";
-    char error[512] = "";
-    ASSERT_EQ(kelsimLoadText(kDescription, "client.json", error, sizeof error), 0) << error;
+    test_support::kelsim::Load(kDescription);
     handle_ = std::make_unique<Handle>(true, true);
   }
   void TearDown() override {
     handle_.reset();
-    EXPECT_EQ(kelsimLiveObjects(), 0u);
-    EXPECT_EQ(kelsimOutstandingReferences(), 0u);
+    test_support::kelsim::ExpectQuiet();
     kelsimReset();
   }
 
-  static void Fail(const char* operation, HRESULT result, std::uint32_t nth = 0) {
-    char error[256] = "";
-    ASSERT_EQ(kelsimSetFailure(operation, nth, result, error, sizeof error), 0) << error;
-  }
-  static void Change(const char* target, const char* change) {
-    char error[256] = "";
-    ASSERT_EQ(kelsimApplyChange(target, change, "change.json", error, sizeof error), 0) << error;
-    ASSERT_EQ(kelsimWaitIdle(10000), 1);
-  }
-
   std::unique_ptr<Handle> handle_;
-  Receiver receiver_;
 };
 
 }  // namespace morrowkit::sim_test
