@@ -302,6 +302,64 @@ void RefreshStart(Table& table) {
   }
 }
 
+// The cache while the library fails: its answer while it waits for a
+// retry beside a healthy cache's, in batches taken in turn; the library
+// attempts of a failing minute; the call that submits the retry beside an
+// unchanged answer plus one pool submission, as for the forcing call.
+void Healing(Table& table) {
+  if (const Run* run = table.Find("BM_AnswerWaitingForRetry", "GetIOControlNames waiting for a retry")) {
+    const double waiting = Table::Counter(*run, "waiting_ns"), healthy = Table::Counter(*run, "healthy_ns");
+    table.Add({"GetIOControlNames answering 1 from a cache waiting for its retry (FindHardware failed, back-off "
+                   "not passed), per call, median of " + Format("%.0f", Table::Counter(*run, "batches")) +
+                   " batches of " + Format("%.0f", Table::Counter(*run, "calls_per_batch")) + ", median round",
+               Time(waiting), Time(healthy) + " a healthy cache's answer 1, batches in turn", Times(waiting / healthy),
+               "<= 1.1x", table.Met(waiting <= 1.1 * healthy)});
+    table.Add({"  the batches ended after the failing refresh was forced (shortest back-off 800 ms)",
+               Format("%.0f ms", Table::Counter(*run, "since_failure_ms")), "", "", "(reported)", "-"});
+  }
+  const Run* frameworks = table.Find("BM_FailingMinuteFrameworks", "library attempts, frameworks refused");
+  if (frameworks != nullptr) {
+    const double made = Table::Counter(*frameworks, "frameworks");
+    table.Add({"library attempts while it refuses frameworks for " +
+                   Format("%.0f s", Table::Counter(*frameworks, "failing_ms") / 1e3) + ", the host asking every " +
+                   Format("%.0f ms", Table::Counter(*frameworks, "period_ms")) +
+                   " (tests' clock): frameworks asked for (kelsysInstantiateFramework2)",
+               Format("%.0f", made), "", "", "<= 8", table.Met(made <= 8)});
+  }
+  const Run* query = table.Find("BM_FailingMinuteQuery", "library attempts, FindHardware failing");
+  if (query != nullptr) {
+    const double made = Table::Counter(*query, "frameworks");
+    table.Add({"  same, FindHardware failing once the list was written: frameworks asked for; hardware queries",
+               Format("%.0f", made) + "; " + Format("%.0f", Table::Counter(*query, "queries")), "", "", "<= 8",
+               table.Met(made <= 8)});
+  }
+  for (const Run* run : {frameworks, query}) {
+    if (run == nullptr) continue;
+    table.Add({std::string(run == frameworks ? "  frameworks refused" : "  FindHardware failing") +
+                   ": pool submissions; calls pending / written / unchanged / failed; list back after",
+               Format("%.0f", Table::Counter(*run, "submissions")) + "; " +
+                   Format("%.0f", Table::Counter(*run, "pending")) + " / " +
+                   Format("%.0f", Table::Counter(*run, "written")) + " / " +
+                   Format("%.0f", Table::Counter(*run, "unchanged")) + " / " +
+                   Format("%.0f", Table::Counter(*run, "failed")) + "; " +
+                   Format("%.2f s", Table::Counter(*run, "healed_ms") / 1e3),
+               "", "", "no failed call", Table::Counter(*run, "failed") == 0 ? "-" : "NO"});
+  }
+  if (const Run* run = table.Find("BM_RetryStart", "GetIOControlNames submitting a retry")) {
+    const double retry = Table::Counter(*run, "retry_us"), base = Table::Counter(*run, "base_us");
+    table.Add({"GetIOControlNames submitting a retry (back-off just passed, answer 1), the plug-in's code linked "
+                   "in, tests' clock, median of " + Format("%.0f", Table::Counter(*run, "samples")) +
+                   " calls, median round",
+               Time(retry * 1e3), Time(base * 1e3) + " answer 1 + SubmitWork(no-op), same thread",
+               Times(retry / base), "<= 2x", table.Met(retry <= 2 * base)});
+    table.Add({"  slowest retrying call / baseline of the round; samples made again",
+               Time(Table::Counter(*run, "retry_max_us") * 1e3) + " / " +
+                   Time(Table::Counter(*run, "base_max_us") * 1e3) + "; " +
+                   Format("%.0f", Table::Counter(*run, "retried")),
+               "", "", "(reported)", "-"});
+  }
+}
+
 // Each size's last release, per cache; then the steps between sizes.
 void LastRelease(Table& table) {
   const char* const sizes[] = {"10", "100", "400"};
@@ -348,6 +406,7 @@ bool PrintFigures(const std::map<std::string, Run>& runs, bool judge, bool filte
   Table table(runs, judge, filtered);
   Unchanged(table);
   RefreshStart(table);
+  Healing(table);
   LastRelease(table);
   Latency(table);
   Binder(table, "trivial host function", "BM_BoundHostCallTrivial", "BM_DirectHostCallTrivial");
