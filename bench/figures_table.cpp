@@ -352,6 +352,12 @@ void Healing(Table& table) {
                    " calls, median round",
                Time(retry * 1e3), Time(base * 1e3) + " answer 1 + SubmitWork(no-op), same thread",
                Times(retry / base), "<= 2x", table.Met(retry <= 2 * base)});
+    table.Add({"  calls whose retry had reached the library as they returned, of " +
+                   Format("%.0f", Table::Counter(*run, "samples")) + "; median call with / without",
+               Format("%.0f", Table::Counter(*run, "reached")) + "; " +
+                   Time(Table::Counter(*run, "retry_reached_us") * 1e3) + " / " +
+                   Time(Table::Counter(*run, "retry_alone_us") * 1e3),
+               "", "", "(reported)", "-"});
     table.Add({"  slowest retrying call / baseline of the round; samples made again",
                Time(Table::Counter(*run, "retry_max_us") * 1e3) + " / " +
                    Time(Table::Counter(*run, "base_max_us") * 1e3) + "; " +

@@ -79,6 +79,14 @@ void BM_RetryStart(benchmark::State& state) {
   state.counters["retried"] = static_cast<double>(figures.retried);
   state.counters["retry_us"] = Median(figures.retry);
   state.counters["base_us"] = Median(figures.baseline);
+  // The calls whose retry had reached the library by their end, and the others.
+  std::vector<double> reached, alone;
+  for (std::size_t i = 0; i < figures.retry.size(); ++i) {
+    (figures.reachedLibrary[i] ? reached : alone).push_back(figures.retry[i]);
+  }
+  state.counters["reached"] = static_cast<double>(reached.size());
+  state.counters["retry_reached_us"] = reached.empty() ? 0 : Median(reached);
+  state.counters["retry_alone_us"] = alone.empty() ? 0 : Median(alone);
   state.counters["retry_max_us"] = Max(figures.retry);
   state.counters["base_max_us"] = Max(figures.baseline);
 }

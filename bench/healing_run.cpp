@@ -363,9 +363,11 @@ RetryStartFigures MeasureRetryStart(std::size_t samples) {
         std::uint64_t retrySubmissions = 0, baseSubmissions = 0;
         bool submitted = false;
         double retry = -1, baseline = -1;
+        bool reachedLibrary = false;
         auto timeRetry = [&] {
-          const std::uint64_t before = platform::CountWork().submitted;
+          const std::uint64_t before = platform::CountWork().submitted, frameworksBefore = Frameworks();
           retry = Timed([&] { retryAnswer = Call(plugin, kWaitingRef); });
+          reachedLibrary = Frameworks() != frameworksBefore;
           retrySubmissions = platform::CountWork().submitted - before;
         };
         auto timeBaseline = [&] {
@@ -384,7 +386,8 @@ RetryStartFigures MeasureRetryStart(std::size_t samples) {
           timeBaseline();
           timeRetry();
         }
-        const bool delivered = Delivered(plugin, kWaitingRef);
+        // An answer 0 was the retry's list, written by the call itself.
+        const bool delivered = retryAnswer == 0 ? Quiet(plugin, kWaitingRef) : Delivered(plugin, kWaitingRef);
         SetLatency(0);
         if (retryAnswer == 0 && retrySubmissions == 1 && delivered) {
           // Ended first all the same: the call also wrote the list.
@@ -402,6 +405,7 @@ RetryStartFigures MeasureRetryStart(std::size_t samples) {
         } else {
           figures.retry.push_back(retry);
           figures.baseline.push_back(baseline);
+          figures.reachedLibrary.push_back(reachedLibrary);
           ++i;
         }
       }

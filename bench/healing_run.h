@@ -55,7 +55,10 @@ FailingMinuteFigures MeasureFailingMinute(Failing what, std::int64_t failingMs, 
 // has returned.
 struct RetryStartFigures {
   std::vector<double> retry, baseline;  // microseconds, one of each per sample
-  std::size_t retried = 0;              // samples made again: the retry ended before its call did
+  // Per sample: the retry had asked the library for its framework by the
+  // time its call had returned (read just after the call).
+  std::vector<bool> reachedLibrary;
+  std::size_t retried = 0;  // samples made again: the retry ended before its call did
   std::string error;
 };
 RetryStartFigures MeasureRetryStart(std::size_t samples);
