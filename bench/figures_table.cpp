@@ -309,51 +309,46 @@ void RefreshStart(Table& table) {
 void Healing(Table& table) {
   if (const Run* run = table.Find("BM_AnswerWaitingForRetry", "GetIOControlNames waiting for a retry")) {
     const double waiting = Table::Counter(*run, "waiting_ns"), healthy = Table::Counter(*run, "healthy_ns");
-    table.Add({"GetIOControlNames answering 1 from a cache waiting for its retry (FindHardware failed, back-off "
-                   "not passed), per call, median of " + Format("%.0f", Table::Counter(*run, "batches")) +
-                   " batches of " + Format("%.0f", Table::Counter(*run, "calls_per_batch")) + ", median round",
-               Time(waiting), Time(healthy) + " a healthy cache's answer 1, batches in turn", Times(waiting / healthy),
+    table.Add({"GetIOControlNames answering 1, cache waiting for its retry (back-off not passed), per call, median of " +
+                   Format("%.0f", Table::Counter(*run, "batches")) + " batches, median round",
+               Time(waiting), Time(healthy) + " healthy cache's answer 1, batches in turn", Times(waiting / healthy),
                "<= 1.1x", table.Met(waiting <= 1.1 * healthy)});
     table.Add({"  the batches ended after the failing refresh was forced (shortest back-off 800 ms)",
                Format("%.0f ms", Table::Counter(*run, "since_failure_ms")), "", "", "(reported)", "-"});
   }
-  const Run* frameworks = table.Find("BM_FailingMinuteFrameworks", "library attempts, frameworks refused");
-  if (frameworks != nullptr) {
-    const double made = Table::Counter(*frameworks, "frameworks");
-    table.Add({"library attempts while it refuses frameworks for " +
-                   Format("%.0f s", Table::Counter(*frameworks, "failing_ms") / 1e3) + ", the host asking every " +
-                   Format("%.0f ms", Table::Counter(*frameworks, "period_ms")) +
-                   " (tests' clock): frameworks asked for (kelsysInstantiateFramework2)",
+  // What the host saw meanwhile, and when the list came back once the library worked again.
+  auto seen = [&](const Run& run) {
+    return Format("%.0f", Table::Counter(run, "pending")) + " / " + Format("%.0f", Table::Counter(run, "written")) +
+           " / " + Format("%.0f", Table::Counter(run, "unchanged")) + " / " +
+           Format("%.0f", Table::Counter(run, "failed")) + "; " +
+           Format("%.1f s", Table::Counter(run, "healed_ms") / 1e3);
+  };
+  const char seenFigure[] = "  calls pending / written / unchanged / failed; list back after it works";
+  if (const Run* run = table.Find("BM_FailingMinuteFrameworks", "library attempts, frameworks refused")) {
+    const double made = Table::Counter(*run, "frameworks");
+    table.Add({"library attempts, frameworks refused for " + Format("%.0f s", Table::Counter(*run, "failing_ms") / 1e3) +
+                   ", host asking every " + Format("%.0f ms", Table::Counter(*run, "period_ms")) +
+                   " (tests' clock): kelsysInstantiateFramework2 calls",
                Format("%.0f", made), "", "", "<= 8", table.Met(made <= 8)});
+    table.Add({seenFigure, seen(*run), "", "", "no failed call", Table::Counter(*run, "failed") == 0 ? "-" : "NO"});
   }
-  const Run* query = table.Find("BM_FailingMinuteQuery", "library attempts, FindHardware failing");
-  if (query != nullptr) {
-    const double made = Table::Counter(*query, "frameworks");
-    table.Add({"  same, FindHardware failing once the list was written: frameworks asked for; hardware queries",
-               Format("%.0f", made) + "; " + Format("%.0f", Table::Counter(*query, "queries")), "", "", "<= 8",
-               table.Met(made <= 8)});
-  }
-  for (const Run* run : {frameworks, query}) {
-    if (run == nullptr) continue;
-    table.Add({std::string(run == frameworks ? "  frameworks refused" : "  FindHardware failing") +
-                   ": pool submissions; calls pending / written / unchanged / failed; list back after",
-               Format("%.0f", Table::Counter(*run, "submissions")) + "; " +
-                   Format("%.0f", Table::Counter(*run, "pending")) + " / " +
-                   Format("%.0f", Table::Counter(*run, "written")) + " / " +
-                   Format("%.0f", Table::Counter(*run, "unchanged")) + " / " +
-                   Format("%.0f", Table::Counter(*run, "failed")) + "; " +
-                   Format("%.2f s", Table::Counter(*run, "healed_ms") / 1e3),
-               "", "", "no failed call", Table::Counter(*run, "failed") == 0 ? "-" : "NO"});
+  if (const Run* run = table.Find("BM_FailingMinuteQuery", "library attempts, FindHardware failing")) {
+    const double made = Table::Counter(*run, "frameworks");
+    table.Add({"  same, FindHardware failing from a change on: framework calls; queries; pool submissions",
+               Format("%.0f", made) + "; " + Format("%.0f", Table::Counter(*run, "queries")) + "; " +
+                   Format("%.0f", Table::Counter(*run, "submissions")),
+               "", "", "<= 8", table.Met(made <= 8)});
+    table.Add({seenFigure, seen(*run), "", "", "no failed call", Table::Counter(*run, "failed") == 0 ? "-" : "NO"});
   }
   if (const Run* run = table.Find("BM_RetryStart", "GetIOControlNames submitting a retry")) {
     const double retry = Table::Counter(*run, "retry_us"), base = Table::Counter(*run, "base_us");
-    table.Add({"GetIOControlNames submitting a retry (back-off just passed, answer 1), the plug-in's code linked "
-                   "in, tests' clock, median of " + Format("%.0f", Table::Counter(*run, "samples")) +
-                   " calls, median round",
+    const std::string samples = Format("%.0f", Table::Counter(*run, "samples"));
+    table.Add({"GetIOControlNames submitting a retry (answer 1, back-off just passed), code linked in, tests' clock, "
+                   "median of " + samples + ", median round",
                Time(retry * 1e3), Time(base * 1e3) + " answer 1 + SubmitWork(no-op), same thread",
                Times(retry / base), "<= 2x", table.Met(retry <= 2 * base)});
-    table.Add({"  calls whose retry had reached the library as they returned, of " +
-                   Format("%.0f", Table::Counter(*run, "samples")) + "; median call with / without",
+    table.Add({"  calls whose retry had reached the library as they returned, of " + samples +
+                   "; median call with / without",
                Format("%.0f", Table::Counter(*run, "reached")) + "; " +
                    Time(Table::Counter(*run, "retry_reached_us") * 1e3) + " / " +
                    Time(Table::Counter(*run, "retry_alone_us") * 1e3),

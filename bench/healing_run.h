@@ -34,7 +34,7 @@ WaitingAnswerFigures MeasureWaitingAnswer(std::size_t batches, std::size_t calls
 // again and the host asks on until a list with the names is written.
 enum class Failing {
   kFrameworks,  // no framework can be made, from the first request on
-  kQuery,       // FindHardware fails, from a moment after the list was written
+  kQuery,       // FindHardware fails from a change told once the list was written
 };
 struct FailingMinuteFigures {
   // Library calls and pool submissions while it failed.
