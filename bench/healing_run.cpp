@@ -2,9 +2,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <initializer_list>
 #include <memory>
 #include <new>
-#include <initializer_list>
 
 #include "fake_clock.h"
 #include "kelsim.h"
@@ -167,8 +167,8 @@ std::string Records(const char* target) {
 bool SetUpTwo(const Plugin& plugin, std::string& error) {
   kelsimReset();
   ztrtsimReset();
-  if (!LoadDescription(
-          R"({"targets": {)" + Records(kHealthyTarget) + ", " + Records(kWaitingTarget) + "}}", error)) {
+  if (!LoadDescription(R"({"targets": {)" + Records(kHealthyTarget) + ", " + Records(kWaitingTarget) + "}}",
+                       error)) {
     return false;
   }
   ztrtsimSetTargetURL(kHealthyRef, kHealthyTarget, static_cast<std::int32_t>(sizeof kHealthyTarget - 1));
@@ -272,10 +272,18 @@ FailingMinuteFigures MeasureFailingMinute(Failing what, std::int64_t failingMs, 
       if (counting) {
         ++figures.calls;
         switch (answer.result) {
-          case 0: ++figures.written; break;
-          case 1: ++figures.unchanged; break;
-          case 2: ++figures.pending; break;
-          default: ++figures.failed; break;
+          case 0:
+            ++figures.written;
+            break;
+          case 1:
+            ++figures.unchanged;
+            break;
+          case 2:
+            ++figures.pending;
+            break;
+          default:
+            ++figures.failed;
+            break;
         }
       }
       if (!SettleTracked() && error.empty()) error = "the plug-in's work did not end";
@@ -296,7 +304,8 @@ FailingMinuteFigures MeasureFailingMinute(Failing what, std::int64_t failingMs, 
       // A device added while the library fails: the notification's refresh
       // meets the failure at once, and the device shows once it heals.
       char message[256] = "";
-      if (kelsimApplyChange(kTarget, R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Added"}]})",
+      if (kelsimApplyChange(kTarget,
+                            R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Added"}]})",
                             "change.json", message, sizeof message) != 0) {
         error = message;
       } else if (!SettleTracked()) {
@@ -399,7 +408,8 @@ RetryStartFigures MeasureRetryStart(std::size_t samples) {
                   std::to_string(retrySubmissions) + " submissions, not 1 with 1";
         } else if (unchanged != 1 || !submitted || baseSubmissions != 1) {
           error = "the baseline's call answered " + std::to_string(unchanged) + " with " +
-                  std::to_string(baseSubmissions) + " submissions" + (submitted ? "" : ", the pool took no work");
+                  std::to_string(baseSubmissions) + " submissions" +
+                  (submitted ? "" : ", the pool took no work");
         } else if (!delivered) {
           error = "the retry delivered no list";
         } else {

@@ -259,8 +259,8 @@ void Healing(Table& table, bool smoke) {
   {
     const std::size_t batches = smoke ? 4 : 100, calls = smoke ? 200 : 2000;
     const std::string figure =
-        "GetIOControlNames answering 1, cache waiting for its retry (back-off not passed), per call, median of " +
-        std::to_string(batches) + " batches, median of " + std::to_string(rounds) + " rounds";
+        "GetIOControlNames answering 1, cache waiting for its retry (back-off not passed), per call, "
+        "median of " + std::to_string(batches) + " batches, median of " + std::to_string(rounds) + " rounds";
     std::vector<double> waiting, healthy, since;
     std::string error;
     for (int round = 0; round < rounds && error.empty(); ++round) {
@@ -275,9 +275,11 @@ void Healing(Table& table, bool smoke) {
       table.Error(figure, error);
     } else {
       const double answer = Median(waiting), base = Median(healthy);
-      table.Row(figure, Format("%.1f ns", answer), Format("%.1f ns healthy cache's answer 1, batches in turn", base),
-                Times(answer / base), "<= 1.1x", table.Met(answer <= 1.1 * base));
-      table.Row("  the batches ended after the failing refresh was forced (shortest back-off 800 ms), slowest round",
+      table.Row(figure, Format("%.1f ns", answer),
+                Format("%.1f ns healthy cache's answer 1, batches in turn", base), Times(answer / base),
+                "<= 1.1x", table.Met(answer <= 1.1 * base));
+      table.Row("  the batches ended after the failing refresh was forced (shortest back-off 800 ms), "
+                "slowest round",
                 Format("%.0f ms", Max(since)), "", "", "(reported)", "-");
     }
   }
@@ -293,9 +295,10 @@ void Healing(Table& table, bool smoke) {
   if (!refused.error.empty()) {
     table.Error("library attempts, frameworks refused for 60 s", refused.error);
   } else {
-    table.Row("library attempts, frameworks refused for 60 s, host asking every 10 ms (tests' clock): "
-              "kelsysInstantiateFramework2 calls",
-              std::to_string(refused.frameworks), "", "", "<= 8", table.Met(refused.frameworks <= 8));
+    table.Row(
+        "library attempts, frameworks refused for 60 s, host asking every 10 ms (tests' clock): "
+        "kelsysInstantiateFramework2 calls",
+        std::to_string(refused.frameworks), "", "", "<= 8", table.Met(refused.frameworks <= 8));
     seen(refused);
   }
   const FailingMinuteFigures query = MeasureFailingMinute(Failing::kQuery, 60000, 10);
@@ -311,8 +314,9 @@ void Healing(Table& table, bool smoke) {
   {
     const std::size_t samples = smoke ? 3 : 42;
     const std::string figure =
-        "GetIOControlNames submitting a retry (answer 1, back-off just passed), code linked in, tests' clock, "
-        "median of " + std::to_string(samples) + ", median of " + std::to_string(rounds) + " rounds";
+        "GetIOControlNames submitting a retry (answer 1, back-off just passed), code linked in, "
+        "tests' clock, median of " + std::to_string(samples) + ", median of " + std::to_string(rounds) +
+        " rounds";
     std::vector<double> retry, base, retryMax, baseMax, reached, alone;
     std::size_t retried = 0, reachedCount = 0, calls = 0;
     std::string error;
@@ -338,12 +342,13 @@ void Healing(Table& table, bool smoke) {
               Times(call / baseline), "<= 2x", table.Met(call <= 2 * baseline));
     table.Row("  calls whose retry had reached the library as they returned, of all rounds' " +
                   std::to_string(calls) + "; median call with / without",
-              std::to_string(reachedCount) + "; " + (reached.empty() ? std::string("-") : Micro(Median(reached))) +
-                  " / " + (alone.empty() ? std::string("-") : Micro(Median(alone))),
+              std::to_string(reachedCount) + "; " +
+                  (reached.empty() ? std::string("-") : Micro(Median(reached))) + " / " +
+                  (alone.empty() ? std::string("-") : Micro(Median(alone))),
               "", "", "(reported)", "-");
     table.Row("  slowest retrying call / baseline of the median round; samples made again",
-              Micro(Median(retryMax)) + " / " + Micro(Median(baseMax)) + "; " + std::to_string(retried), "", "",
-              "(reported)", "-");
+              Micro(Median(retryMax)) + " / " + Micro(Median(baseMax)) + "; " + std::to_string(retried), "",
+              "", "(reported)", "-");
   }
 }
 
