@@ -365,6 +365,12 @@ void Healing(Table& table) {
                    Format("%.0f", Table::Counter(*run, "retried")),
                "", "", "(reported)", "-"});
   }
+  if (const Run* run = table.Find("BM_RetryStartKeptBack", "GetIOControlNames submitting a retry, kept back")) {
+    const double retry = Table::Counter(*run, "retry_us"), base = Table::Counter(*run, "base_us");
+    table.Add({"  same, both submissions kept back until both calls were timed (the pool left out)",
+               Time(retry * 1e3), Time(base * 1e3) + " the baseline, its submission kept back",
+               Times(retry / base), "(reported)", "-"});
+  }
 }
 
 // Each size's last release, per cache; then the steps between sizes.

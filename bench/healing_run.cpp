@@ -105,6 +105,31 @@ class Tracked {
 std::atomic<int> Tracked::inFlight_{0};
 std::atomic<std::uint64_t> Tracked::submitted_{0};
 
+// Holds the work submitted while it is installed, for the pool after the timing.
+class KeptBack {
+ public:
+  static bool Submit(platform::WorkEntry entry, void* argument) noexcept {
+    if (count_ == kCapacity) return false;
+    items_[count_++] = Item{entry, argument};
+    return true;
+  }
+  static void Release() noexcept {
+    for (std::size_t i = 0; i < count_; ++i) platform::SubmitToPool(items_[i].entry, items_[i].argument);
+    count_ = 0;
+  }
+
+ private:
+  struct Item {
+    platform::WorkEntry entry;
+    void* argument;
+  };
+  static constexpr std::size_t kCapacity = 4;
+  static Item items_[kCapacity];
+  static std::size_t count_;
+};
+KeptBack::Item KeptBack::items_[KeptBack::kCapacity];
+std::size_t KeptBack::count_ = 0;
+
 // While one lives, the plug-in's code linked in hands its work to Tracked.
 struct TrackingWork {
   TrackingWork() : previous(platform::ReplaceWorkSubmitter(&Tracked::Submit)) {}
@@ -333,7 +358,7 @@ FailingMinuteFigures MeasureFailingMinute(Failing what, std::int64_t failingMs, 
   return figures;
 }
 
-RetryStartFigures MeasureRetryStart(std::size_t samples) {
+RetryStartFigures MeasureRetryStart(std::size_t samples, bool keepBack) {
   const Plugin& plugin = Plugin::Linked();
   RetryStartFigures figures;
   std::string& error = figures.error;
@@ -387,6 +412,8 @@ RetryStartFigures MeasureRetryStart(std::size_t samples) {
           });
           baseSubmissions = platform::CountWork().submitted - before;
         };
+        const platform::WorkSubmitter pool =
+            keepBack ? platform::ReplaceWorkSubmitter(&KeptBack::Submit) : nullptr;
         // Each first in turn: the first to wake an idle core pays more.
         if (i % 2 == 0) {
           timeRetry();
@@ -394,6 +421,10 @@ RetryStartFigures MeasureRetryStart(std::size_t samples) {
         } else {
           timeBaseline();
           timeRetry();
+        }
+        if (keepBack) {
+          platform::ReplaceWorkSubmitter(pool);
+          KeptBack::Release();
         }
         // An answer 0 was the retry's list, written by the call itself.
         const bool delivered = retryAnswer == 0 ? Quiet(plugin, kWaitingRef) : Delivered(plugin, kWaitingRef);

@@ -52,7 +52,8 @@ FailingMinuteFigures MeasureFailingMinute(Failing what, std::int64_t failingMs, 
 // pool submission: the retry) beside the other target's unchanged answer
 // plus a no-op submission. The retry is held 10 ms at its first library
 // call, so that it cannot end, and the call write its list, before the call
-// has returned.
+// has returned. With `keepBack`, both submissions are held until both calls
+// were timed: the calls without the pool.
 struct RetryStartFigures {
   std::vector<double> retry, baseline;  // microseconds, one of each per sample
   // Per sample: the retry had asked the library for its framework by the
@@ -61,6 +62,6 @@ struct RetryStartFigures {
   std::size_t retried = 0;  // samples made again: the retry ended before its call did
   std::string error;
 };
-RetryStartFigures MeasureRetryStart(std::size_t samples);
+RetryStartFigures MeasureRetryStart(std::size_t samples, bool keepBack = false);
 
 }  // namespace kronel_bench
