@@ -302,6 +302,77 @@ void RefreshStart(Table& table) {
   }
 }
 
+// The cache while the library fails: its answer while it waits for a
+// retry beside a healthy cache's, in batches taken in turn; the library
+// attempts of a failing minute; the call that submits the retry beside an
+// unchanged answer plus one pool submission, as for the forcing call.
+void Healing(Table& table) {
+  if (const Run* run = table.Find("BM_AnswerWaitingForRetry", "GetIOControlNames waiting for a retry")) {
+    const double waiting = Table::Counter(*run, "waiting_ns"), healthy = Table::Counter(*run, "healthy_ns");
+    const std::string batches = Format("%.0f", Table::Counter(*run, "batches"));
+    table.Add({"GetIOControlNames answering 1, cache waiting for its retry (back-off not passed), per call, "
+                   "median of " + batches + " batches, median round",
+               Time(waiting), Time(healthy) + " healthy cache's answer 1, batches in turn",
+               Times(waiting / healthy), "<= 1.1x", table.Met(waiting <= 1.1 * healthy)});
+    table.Add({"  the batches ended after the failing refresh was forced (shortest back-off 800 ms)",
+               Format("%.0f ms", Table::Counter(*run, "since_failure_ms")), "", "", "(reported)", "-"});
+  }
+  // What the host saw meanwhile, and when the list came back once the library worked again.
+  auto seen = [&](const Run& run) {
+    return Format("%.0f", Table::Counter(run, "pending")) + " / " +
+           Format("%.0f", Table::Counter(run, "written")) + " / " +
+           Format("%.0f", Table::Counter(run, "unchanged")) + " / " +
+           Format("%.0f", Table::Counter(run, "failed")) + "; " +
+           Format("%.1f s", Table::Counter(run, "healed_ms") / 1e3);
+  };
+  const char seenFigure[] = "  calls pending / written / unchanged / failed; list back after it works";
+  if (const Run* run = table.Find("BM_FailingMinuteFrameworks", "library attempts, frameworks refused")) {
+    const double made = Table::Counter(*run, "frameworks");
+    table.Add({"library attempts, frameworks refused for " +
+                   Format("%.0f s", Table::Counter(*run, "failing_ms") / 1e3) + ", host asking every " +
+                   Format("%.0f ms", Table::Counter(*run, "period_ms")) +
+                   " (tests' clock): kelsysInstantiateFramework2 calls",
+               Format("%.0f", made), "", "", "<= 8", table.Met(made <= 8)});
+    table.Add(
+        {seenFigure, seen(*run), "", "", "no failed call", Table::Counter(*run, "failed") == 0 ? "-" : "NO"});
+  }
+  if (const Run* run = table.Find("BM_FailingMinuteQuery", "library attempts, FindHardware failing")) {
+    const double made = Table::Counter(*run, "frameworks");
+    table.Add({"  same, FindHardware failing from a change on: framework calls; queries; pool submissions",
+               Format("%.0f", made) + "; " + Format("%.0f", Table::Counter(*run, "queries")) + "; " +
+                   Format("%.0f", Table::Counter(*run, "submissions")),
+               "", "", "<= 8", table.Met(made <= 8)});
+    table.Add(
+        {seenFigure, seen(*run), "", "", "no failed call", Table::Counter(*run, "failed") == 0 ? "-" : "NO"});
+  }
+  if (const Run* run = table.Find("BM_RetryStart", "GetIOControlNames submitting a retry")) {
+    const double retry = Table::Counter(*run, "retry_us"), base = Table::Counter(*run, "base_us");
+    const std::string samples = Format("%.0f", Table::Counter(*run, "samples"));
+    const double reached = Table::Counter(*run, "reached"), all = Table::Counter(*run, "samples");
+    table.Add({"GetIOControlNames submitting a retry (answer 1, back-off just passed), code linked in, "
+                   "tests' clock, median of " + samples + ", median round",
+               Time(retry * 1e3), Time(base * 1e3) + " answer 1 + SubmitWork(no-op), same thread",
+               Times(retry / base), "<= 2x", table.Met(retry <= 2 * base)});
+    table.Add({"  calls whose retry had reached the library as they returned, of " + samples +
+                   "; median call with / without",
+               Format("%.0f", reached) + "; " +
+                   (reached > 0 ? Time(Table::Counter(*run, "retry_reached_us") * 1e3) : "-") + " / " +
+                   (reached < all ? Time(Table::Counter(*run, "retry_alone_us") * 1e3) : "-"),
+               "", "", "(reported)", "-"});
+    table.Add({"  slowest retrying call / baseline of the round; samples made again",
+               Time(Table::Counter(*run, "retry_max_us") * 1e3) + " / " +
+                   Time(Table::Counter(*run, "base_max_us") * 1e3) + "; " +
+                   Format("%.0f", Table::Counter(*run, "retried")),
+               "", "", "(reported)", "-"});
+  }
+  if (const Run* run = table.Find("BM_RetryStartKeptBack", "GetIOControlNames submitting a retry, kept back")) {
+    const double retry = Table::Counter(*run, "retry_us"), base = Table::Counter(*run, "base_us");
+    table.Add({"  same, both submissions kept back until both calls were timed (the pool left out)",
+               Time(retry * 1e3), Time(base * 1e3) + " the baseline, its submission kept back",
+               Times(retry / base), "(reported)", "-"});
+  }
+}
+
 // Each size's last release, per cache; then the steps between sizes.
 void LastRelease(Table& table) {
   const char* const sizes[] = {"10", "100", "400"};
@@ -348,6 +419,7 @@ bool PrintFigures(const std::map<std::string, Run>& runs, bool judge, bool filte
   Table table(runs, judge, filtered);
   Unchanged(table);
   RefreshStart(table);
+  Healing(table);
   LastRelease(table);
   Latency(table);
   Binder(table, "trivial host function", "BM_BoundHostCallTrivial", "BM_DirectHostCallTrivial");

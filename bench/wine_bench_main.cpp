@@ -3,8 +3,9 @@
 // unchanged answer plus one pool submission, with CreateThread beside it for
 // scale; the last release of many caches; the latency run beside the bare
 // work on the same threads, its slow calls matched with the plug-in's pool
-// submissions; and the host calls that hand work to the pool while another
-// thread holds the loader lock, beside one submission under the same lock.
+// submissions; the host calls that hand work to the pool while another
+// thread holds the loader lock, beside one submission under the same lock;
+// and the calls while the library fails (healing_run.h).
 // All measured here, under Wine, in the same run. Prints the rows of the
 // benchmark table.
 //   kronel_wine_bench [--smoke]
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "bare_answer.h"
+#include "healing_run.h"
 #include "kelsim.h"
 #include "last_release_run.h"
 #include "latency_run.h"
@@ -248,6 +250,124 @@ void RefreshStart(Table& table, bool smoke) {
             "(reported)", "-");
 }
 
+// The cache while the library fails: a waiting cache's answer beside a
+// healthy one's, through the loaded plug-in and the system's clock, in rounds;
+// the library attempts of a failing minute, and the call that submits a
+// retry, through the plug-in's code linked in, on the tests' clock.
+void Healing(Table& table, bool smoke) {
+  const int rounds = smoke ? 1 : 5;
+  {
+    const std::size_t batches = smoke ? 4 : 100, calls = smoke ? 200 : 2000;
+    const std::string figure =
+        "GetIOControlNames answering 1, cache waiting for its retry (back-off not passed), per call, "
+        "median of " + std::to_string(batches) + " batches, median of " + std::to_string(rounds) + " rounds";
+    std::vector<double> waiting, healthy, since;
+    std::string error;
+    for (int round = 0; round < rounds && error.empty(); ++round) {
+      const WaitingAnswerFigures figures = MeasureWaitingAnswer(batches, calls);
+      error = figures.error;
+      if (!error.empty()) break;
+      waiting.push_back(Median(figures.waiting));
+      healthy.push_back(Median(figures.healthy));
+      since.push_back(figures.sinceFailureMs);
+    }
+    if (!error.empty()) {
+      table.Error(figure, error);
+    } else {
+      const double answer = Median(waiting), base = Median(healthy);
+      table.Row(figure, Format("%.1f ns", answer),
+                Format("%.1f ns healthy cache's answer 1, batches in turn", base), Times(answer / base),
+                "<= 1.1x", table.Met(answer <= 1.1 * base));
+      table.Row("  the batches ended after the failing refresh was forced (shortest back-off 800 ms), "
+                "slowest round",
+                Format("%.0f ms", Max(since)), "", "", "(reported)", "-");
+    }
+  }
+  const char seenFigure[] = "  calls pending / written / unchanged / failed; list back after it works";
+  auto seen = [&](const FailingMinuteFigures& figures) {
+    table.Row(seenFigure,
+              std::to_string(figures.pending) + " / " + std::to_string(figures.written) + " / " +
+                  std::to_string(figures.unchanged) + " / " + std::to_string(figures.failed) + "; " +
+                  Format("%.1f s", static_cast<double>(figures.healedMs) / 1e3),
+              "", "", "no failed call", figures.failed == 0 ? "-" : "NO");
+  };
+  const FailingMinuteFigures refused = MeasureFailingMinute(Failing::kFrameworks, 60000, 10);
+  if (!refused.error.empty()) {
+    table.Error("library attempts, frameworks refused for 60 s", refused.error);
+  } else {
+    table.Row(
+        "library attempts, frameworks refused for 60 s, host asking every 10 ms (tests' clock): "
+        "kelsysInstantiateFramework2 calls",
+        std::to_string(refused.frameworks), "", "", "<= 8", table.Met(refused.frameworks <= 8));
+    seen(refused);
+  }
+  const FailingMinuteFigures query = MeasureFailingMinute(Failing::kQuery, 60000, 10);
+  if (!query.error.empty()) {
+    table.Error("  same, FindHardware failing from a change on", query.error);
+  } else {
+    table.Row("  same, FindHardware failing from a change on: framework calls; queries; pool submissions",
+              std::to_string(query.frameworks) + "; " + std::to_string(query.queries) + "; " +
+                  std::to_string(query.submissions),
+              "", "", "<= 8", table.Met(query.frameworks <= 8));
+    seen(query);
+  }
+  {
+    const std::size_t samples = smoke ? 3 : 42;
+    const std::string figure =
+        "GetIOControlNames submitting a retry (answer 1, back-off just passed), code linked in, "
+        "tests' clock, median of " + std::to_string(samples) + ", median of " + std::to_string(rounds) +
+        " rounds";
+    std::vector<double> retry, base, retryMax, baseMax, reached, alone;
+    std::size_t retried = 0, reachedCount = 0, calls = 0;
+    std::string error;
+    for (int round = 0; round < rounds && error.empty(); ++round) {
+      const RetryStartFigures figures = MeasureRetryStart(samples);
+      error = figures.error;
+      if (!error.empty()) break;
+      retry.push_back(Median(figures.retry));
+      base.push_back(Median(figures.baseline));
+      retryMax.push_back(Max(figures.retry));
+      baseMax.push_back(Max(figures.baseline));
+      retried += figures.retried;
+      for (std::size_t i = 0; i < figures.retry.size(); ++i) {
+        (figures.reachedLibrary[i] ? reached : alone).push_back(figures.retry[i]);
+      }
+      reachedCount += static_cast<std::size_t>(
+          std::count(figures.reachedLibrary.begin(), figures.reachedLibrary.end(), true));
+      calls += figures.retry.size();
+    }
+    if (!error.empty()) return table.Error(figure, error);
+    const double call = Median(retry), baseline = Median(base);
+    table.Row(figure, Micro(call), Micro(baseline) + " answer 1 + SubmitWork(no-op), same thread",
+              Times(call / baseline), "<= 2x", table.Met(call <= 2 * baseline));
+    table.Row("  calls whose retry had reached the library as they returned, of all rounds' " +
+                  std::to_string(calls) + "; median call with / without",
+              std::to_string(reachedCount) + "; " +
+                  (reached.empty() ? std::string("-") : Micro(Median(reached))) + " / " +
+                  (alone.empty() ? std::string("-") : Micro(Median(alone))),
+              "", "", "(reported)", "-");
+    table.Row("  slowest retrying call / baseline of the median round; samples made again",
+              Micro(Median(retryMax)) + " / " + Micro(Median(baseMax)) + "; " + std::to_string(retried), "",
+              "", "(reported)", "-");
+  }
+  {
+    const char figure[] = "  same, both submissions kept back until both calls were timed (the pool left out)";
+    std::vector<double> retry, base;
+    std::string error;
+    for (int round = 0; round < rounds && error.empty(); ++round) {
+      const RetryStartFigures figures = MeasureRetryStart(smoke ? 3 : 42, true);
+      error = figures.error;
+      if (!error.empty()) break;
+      retry.push_back(Median(figures.retry));
+      base.push_back(Median(figures.baseline));
+    }
+    if (!error.empty()) return table.Error(figure, error);
+    const double call = Median(retry), baseline = Median(base);
+    table.Row(figure, Micro(call), Micro(baseline) + " the baseline, its submission kept back",
+              Times(call / baseline), "(reported)", "-");
+  }
+}
+
 // Rounds of each size: the median round, per cache; then the steps between sizes.
 void LastRelease(Table& table, bool smoke) {
   const std::size_t sizes[] = {10, 100, 400};
@@ -349,6 +469,7 @@ int main(int argc, char** argv) {
       << "| --- | --- | --- | --- | --- | --- |\n";
   kronel_bench::Unchanged(table, smoke);
   kronel_bench::RefreshStart(table, smoke);
+  kronel_bench::Healing(table, smoke);
   kronel_bench::LastRelease(table, smoke);
   kronel_bench::Latency(table, smoke);
   kronel_bench::LoaderLock(table, smoke);
