@@ -106,6 +106,9 @@ void MorrowCache::Request(Ask ask) {
   if (!self) return;
 
   refreshing.exchange(1);
+  // Nothing is due while a refresh runs: requests meanwhile take no lock.
+  // The worker sets what is due next as it ends, after this store.
+  const std::int64_t dueMs = readDueMs.exchange(INT64_MAX);
   try {
     // The task holds a plain pointer and the share lives beside it: the
     // future kept in lastRefresh shares the task's state, and would keep the
@@ -128,6 +131,7 @@ void MorrowCache::Request(Ask ask) {
       refreshing.exchange(0);
       return;
     }
+    readDueMs.store(dueMs);
     // Stale, so that the next request asks again rather than being told
     // that nothing changed.
     if (ask == Ask::kMarkRunningStale) upToDate.exchange(0);
