@@ -35,11 +35,11 @@ void NotificationRoute::Register(const boost::shared_ptr<Framework>& framework) 
   busy_ = true;
   // The registration given up goes before the new one is made: a library
   // that keys registrations by target would remove the new one with it.
-  boost::shared_ptr<Framework> given_up = std::move(holder_);
+  boost::shared_ptr<Framework> givenUp = std::move(holder_);
   distrusted_ = false;
   lock.unlock();
-  if (given_up) given_up->UnregisterNotifications(target_);
-  given_up.reset();
+  if (givenUp) givenUp->UnregisterNotifications(target_);
+  givenUp.reset();
   try {
     framework->RegisterNotifications(target_, this);
   } catch (...) {
