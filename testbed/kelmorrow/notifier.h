@@ -83,6 +83,7 @@ class Notifier {
   bool RunningLocked(const std::vector<Registration>& registrations) const;
   void ReleaseEnded(const std::vector<Registration>& ended, std::uint32_t lateReleaseMs);
   bool IdleLocked(int self) const;
+  void LetGoOfThreadsLocked();
 
   mutable std::mutex mutex_;
   std::condition_variable idle_;
@@ -92,6 +93,8 @@ class Notifier {
   std::map<std::uint64_t, int> running_;  // callbacks running, per registration id
   int busy_ = 0;
   std::thread thread_;            // the last one started; it may have ended
+  // Threads that left Run, perhaps still on their way out: only Stop joins them.
+  std::vector<std::thread> retired_;
   bool active_ = false;           // a thread of this generation works the queue
   int threadsAlive_ = 0;
   int started_ = 0;  // threads that have entered Run
