@@ -10,6 +10,16 @@ namespace {
 
 thread_local bool t_releasing = false;
 
+// A release may end the releaser, its own thread among them.
+void Join(std::thread& thread) {
+  if (!thread.joinable()) return;
+  if (thread.get_id() == std::this_thread::get_id()) {
+    thread.detach();
+  } else {
+    thread.join();
+  }
+}
+
 }  // namespace
 
 void LateReleaser::Schedule(morrowkit::IqvSysNotificationHandler* handler, std::chrono::milliseconds delay) {
@@ -30,8 +40,9 @@ void LateReleaser::Schedule(morrowkit::IqvSysNotificationHandler* handler, std::
 
 void LateReleaser::StartLocked(std::unique_lock<std::mutex>& lock) {
   if (active_) return;
-  // A thread that left its loop needs no lock any more.
-  if (thread_.joinable()) thread_.join();
+  // The last thread has left its loop, but its way out takes the loader lock
+  // on Windows, which the caller may hold: it is joined later, by Stop.
+  if (thread_.joinable()) retired_.push_back(std::move(thread_));
   thread_ = std::thread(&LateReleaser::Run, this, generation_);
   active_ = true;
   ++threadsAlive_;
@@ -92,20 +103,17 @@ LateReleaser::TakeLocked() {
 void LateReleaser::Stop() {
   int self = t_releasing ? 1 : 0;
   std::thread thread;
+  std::vector<std::thread> retired;
   std::multimap<Clock::time_point, morrowkit::IqvSysNotificationHandler*> released;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     released = TakeLocked();
     thread = std::move(thread_);
+    retired = std::exchange(retired_, {});
   }
   for (const auto& entry : released) DropHandler(entry.second);
-  if (thread.joinable()) {
-    if (thread.get_id() == std::this_thread::get_id()) {
-      thread.detach();
-    } else {
-      thread.join();
-    }
-  }
+  for (std::thread& ended : retired) Join(ended);
+  Join(thread);
   std::unique_lock<std::mutex> lock(mutex_);
   // A thread let go by a Stop from inside a release may still be in one.
   changed_.wait(lock, [&] { return releasing_ == self; });
@@ -117,9 +125,6 @@ bool LateReleaser::Abandon(Clock::time_point deadline) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     released = TakeLocked();
-    // Let go before unlocking: a release scheduled meanwhile must not join,
-    // under the lock, a thread that still needs the lock to leave.
-    if (thread_.joinable()) thread_.detach();
   }
   for (const auto& entry : released) DropHandler(entry.second);
   bool threadLeft;
@@ -129,7 +134,9 @@ bool LateReleaser::Abandon(Clock::time_point deadline) {
     // A thread killed at process exit never comes back: do not wait for good.
     changed_.wait_until(lock, deadline, [&] { return threadsAlive_ == 0; });
     threadLeft = threadsAlive_ != 0;
-    if (thread_.joinable()) thread_.detach();  // one started meanwhile
+    if (thread_.joinable()) thread_.detach();
+    for (std::thread& ended : retired_) ended.detach();
+    retired_.clear();
     sinceExit = Clock::now() - lastExit_;
   }
   // A thread that has just ended may still be on its way out of the library's code.

@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "morrowkit/interfaces.h"
 
@@ -41,6 +42,8 @@ class LateReleaser {
   std::multimap<Clock::time_point, morrowkit::IqvSysNotificationHandler*> pending_;
   int releasing_ = 0;
   std::thread thread_;
+  // Threads that left Run, perhaps still on their way out: only Stop joins them.
+  std::vector<std::thread> retired_;
   bool active_ = false;
   int threadsAlive_ = 0;
   int started_ = 0;  // threads that have entered Run

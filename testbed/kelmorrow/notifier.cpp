@@ -34,6 +34,16 @@ HRESULT Deliver(morrowkit::IqvSysNotificationHandler* handler, void* context, mo
   return result;
 }
 
+// A callback may end the library's threads, its own among them.
+void Join(std::thread& thread) {
+  if (!thread.joinable()) return;
+  if (thread.get_id() == std::this_thread::get_id()) {
+    thread.detach();
+  } else {
+    thread.join();
+  }
+}
+
 }  // namespace
 
 bool Notifier::InsideCallback() { return t_callbacks != 0; }
@@ -176,8 +186,9 @@ void Notifier::Post(const std::string& target, morrowkit::ChangeKind kind,
   }
   queue_.push_back(std::move(notification));
   if (!active_) {
-    // A thread that left the queue needs no lock any more.
-    if (thread_.joinable()) thread_.join();
+    // The last thread has left the queue, but its way out takes the loader
+    // lock on Windows, which the caller may hold: it is joined later, by Stop.
+    if (thread_.joinable()) retired_.push_back(std::move(thread_));
     thread_ = std::thread(&Notifier::Run, this, generation_);
     active_ = true;
     ++threadsAlive_;
@@ -271,21 +282,18 @@ bool Notifier::WaitIdle(std::uint32_t timeoutMs) {
 void Notifier::Stop() {
   const int self = t_callbacks;
   std::thread thread;
+  std::vector<std::thread> retired;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     ++generation_;
     queue_.clear();
     active_ = false;
     thread = std::move(thread_);
+    retired = std::exchange(retired_, {});
     idle_.notify_all();
   }
-  if (thread.joinable()) {
-    if (thread.get_id() == std::this_thread::get_id()) {
-      thread.detach();
-    } else {
-      thread.join();
-    }
-  }
+  for (std::thread& ended : retired) Join(ended);
+  Join(thread);
   std::vector<Registration> released;
   {
     std::unique_lock<std::mutex> lock(mutex_);
@@ -310,14 +318,11 @@ bool Notifier::Abandon() {
     ++generation_;
     queue_.clear();
     active_ = false;
-    // Let go before unlocking: a post meanwhile must not join, under the
-    // lock, a thread that still needs the lock to leave.
-    if (thread_.joinable()) thread_.detach();
     // A thread killed at process exit never comes back: do not wait for good.
     idle_.wait_until(lock, deadline, [&] { return threadsAlive_ == 0; });
     threadLeft = threadsAlive_ != 0;
     if (busy_ == 0) released = registrations_.TakeAll();
-    if (thread_.joinable()) thread_.detach();  // one started meanwhile
+    LetGoOfThreadsLocked();
     sinceExit = steady_clock::now() - lastExit_;
   }
   for (const Registration& registration : released) DropHandler(registration.handler);
@@ -325,6 +330,12 @@ bool Notifier::Abandon() {
   // A thread that has just ended may still be on its way out of the library's code.
   if (!threadLeft && sinceExit < kWayOut) std::this_thread::sleep_for(kWayOut - sinceExit);
   return !threadLeft && !releaserLeft;
+}
+
+void Notifier::LetGoOfThreadsLocked() {
+  if (thread_.joinable()) thread_.detach();
+  for (std::thread& ended : retired_) ended.detach();
+  retired_.clear();
 }
 
 std::uint64_t Notifier::Delivered() const {

@@ -101,6 +101,7 @@ class Notifier {
   HRESULT RefusalLocked(std::uint64_t service) const;
   // Every registration and queued notification ends; a removal's wait included.
   std::vector<Registration> EndAllLocked(std::unique_lock<std::mutex>& lock);
+  void LetGoOfThreadsLocked();
 
   mutable std::mutex mutex_;
   std::condition_variable idle_;
@@ -110,6 +111,8 @@ class Notifier {
   std::map<std::uint64_t, int> running_;  // callbacks running, per registration id
   int busy_ = 0;
   std::thread thread_;            // the last one started; it may have ended
+  // Threads that left Run, perhaps still on their way out: only Stop joins them.
+  std::vector<std::thread> retired_;
   bool active_ = false;           // a thread of this generation works the queue
   int threadsAlive_ = 0;
   int started_ = 0;  // threads that have entered Run

@@ -13,4 +13,10 @@ std::string ProgramFolder();
 int RunProgram(const std::string& program, const std::vector<std::string>& arguments, const std::string& out,
                const std::string& err);
 
+// Wine's report of an exception no handler took: a crash on a thread other
+// than the main one may still exit 0, so only standard error tells.
+inline bool ReportsUnhandledException(const std::string& standardError) {
+  return standardError.find("wine: Unhandled") != std::string::npos;
+}
+
 }  // namespace test_support

@@ -43,6 +43,7 @@ ToolRun RunProgramAt(const std::string& program, const std::vector<std::string>&
   run.exitCode = test_support::RunProgram(program, arguments, out, err);
   run.out = ReadAndRemove(out);
   run.err = ReadAndRemove(err);
+  EXPECT_FALSE(test_support::ReportsUnhandledException(run.err)) << program << " crashed:\n" << run.err;
   return run;
 }
 

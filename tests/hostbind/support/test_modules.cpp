@@ -34,6 +34,7 @@ ChildRun RunChild(const std::string& program, const std::vector<std::string>& st
   std::ostringstream text;
   text << std::ifstream(output, std::ios::binary).rdbuf();
   std::remove(output.c_str());
+  EXPECT_FALSE(test_support::ReportsUnhandledException(text.str())) << program << " crashed:\n" << text.str();
   return ChildRun{exitCode, text.str()};
 }
 
