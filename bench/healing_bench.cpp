@@ -13,13 +13,6 @@
 namespace kronel_bench {
 namespace {
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double Max(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
-
 // One round of batches per repetition; the table takes the median round.
 void BM_AnswerWaitingForRetry(benchmark::State& state) {
   const std::size_t batches = Smoke() ? 4 : 100, calls = Smoke() ? 200 : 2000;

@@ -1,20 +1,22 @@
 #include "healing_run.h"
 
-#include <atomic>
 #include <chrono>
 #include <initializer_list>
 #include <memory>
-#include <new>
 
 #include "fake_clock.h"
 #include "kelsim.h"
 #include "platform/module.h"
 #include "platform/work_pool.h"
 #include "thread_start.h"
+#include "tracked_work.h"
 #include "ztrtsim.h"
 
 namespace kronel_bench {
 namespace {
+
+using test_support::TrackedWork;
+using test_support::TrackingWork;
 
 constexpr std::int32_t kEFail = static_cast<std::int32_t>(0x80004005u);
 
@@ -70,41 +72,6 @@ void SetLatency(std::uint32_t milliseconds) {
 std::uint64_t Frameworks() { return kelsimCallCount("kelsysInstantiateFramework2"); }
 std::uint64_t Queries() { return kelsimCallCount("FindHardware"); }
 
-// Passes the plug-in's work on to the pool, counting it, and knows when all
-// of it has ended.
-class Tracked {
- public:
-  static bool Submit(platform::WorkEntry entry, void* argument) noexcept {
-    auto* item = new (std::nothrow) Item{entry, argument};
-    if (item == nullptr) return false;
-    inFlight_.fetch_add(1);
-    if (!platform::SubmitToPool(&Run, item)) {
-      inFlight_.fetch_sub(1);
-      delete item;
-      return false;
-    }
-    submitted_.fetch_add(1);
-    return true;
-  }
-  static bool Idle() { return inFlight_.load() == 0; }
-  static std::uint64_t Submitted() { return submitted_.load(); }
-
- private:
-  struct Item {
-    platform::WorkEntry entry;
-    void* argument;
-  };
-  static void Run(void* argument) noexcept {
-    std::unique_ptr<Item> item(static_cast<Item*>(argument));
-    item->entry(item->argument);
-    inFlight_.fetch_sub(1);
-  }
-  static std::atomic<int> inFlight_;
-  static std::atomic<std::uint64_t> submitted_;
-};
-std::atomic<int> Tracked::inFlight_{0};
-std::atomic<std::uint64_t> Tracked::submitted_{0};
-
 // Holds the work submitted while it is installed, for the pool after the timing.
 class KeptBack {
  public:
@@ -130,17 +97,10 @@ class KeptBack {
 KeptBack::Item KeptBack::items_[KeptBack::kCapacity];
 std::size_t KeptBack::count_ = 0;
 
-// While one lives, the plug-in's code linked in hands its work to Tracked.
-struct TrackingWork {
-  TrackingWork() : previous(platform::ReplaceWorkSubmitter(&Tracked::Submit)) {}
-  ~TrackingWork() { platform::ReplaceWorkSubmitter(previous); }
-  platform::WorkSubmitter previous;
-};
-
 // Until the tracked work and the library's callbacks have all ended,
 // including work that callbacks started.
 bool SettleTracked() {
-  return WaitFor([] { return Tracked::Idle() && kelsimWaitIdle(0) == 1 && Tracked::Idle(); },
+  return WaitFor([] { return TrackedWork::Idle() && kelsimWaitIdle(0) == 1 && TrackedWork::Idle(); },
                  std::chrono::seconds(30));
 }
 
@@ -323,7 +283,7 @@ FailingMinuteFigures MeasureFailingMinute(Failing what, std::int64_t failingMs, 
       }
       if (shownEntries == 2 && error.empty()) error = "no list before the failures";
     }
-    const std::uint64_t frameworks = Frameworks(), queries = Queries(), submitted = Tracked::Submitted();
+    const std::uint64_t frameworks = Frameworks(), queries = Queries(), submitted = TrackedWork::Submitted();
     if (error.empty() && what == Failing::kFrameworks) Fail("kelsysInstantiateFramework2", error);
     if (error.empty() && what == Failing::kQuery && Fail("FindHardware", error)) {
       // A device added while the library fails: the notification's refresh
@@ -342,7 +302,7 @@ FailingMinuteFigures MeasureFailingMinute(Failing what, std::int64_t failingMs, 
     counting = false;
     figures.frameworks = Frameworks() - frameworks;
     figures.queries = Queries() - queries;
-    figures.submissions = Tracked::Submitted() - submitted;
+    figures.submissions = TrackedWork::Submitted() - submitted;
     kelsimClearFailures();
     // Two minutes of the tests' clock cover the longest back-off twice.
     for (std::int64_t t = 0; t <= 120000 && error.empty(); t += periodMs) {

@@ -16,13 +16,6 @@
 namespace kronel_bench {
 namespace {
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double Max(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
-
 // One round of samples per repetition; the table takes the median round.
 // Through the plug-in's code linked in here: the loaded one keeps its pool
 // to itself, and a wake-up costs what it costs on the thread woken, so the

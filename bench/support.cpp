@@ -1,5 +1,7 @@
 #include "support.h"
 
+#include <algorithm>
+
 #include "hostbind/binder_exports.h"
 #include "kelsim.h"
 #include "platform/work_pool.h"
@@ -150,5 +152,12 @@ bool PollUntilWritten(const Plugin& plugin, std::uint32_t appRef, std::chrono::m
       },
       left());
 }
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+double Max(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
 
 }  // namespace kronel_bench

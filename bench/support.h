@@ -7,12 +7,17 @@
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "hostbind/host_types.h"
 #include "pause.h"
 #include "platform/module.h"
 
 namespace kronel_bench {
+
+// Of samples, at least one.
+double Median(std::vector<double> values);
+double Max(const std::vector<double>& values);
 
 // Short runs without goals: scripts/bench --smoke.
 bool Smoke();

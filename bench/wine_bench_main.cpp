@@ -51,13 +51,6 @@ double NanosecondsPerCall(std::size_t calls, Step step) {
   return std::chrono::duration<double, std::nano>(end - start).count() / static_cast<double>(calls);
 }
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
-double Max(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
-
 std::size_t SubmissionsDuring(const std::vector<Span>& submissions, const Span& call) {
   return static_cast<std::size_t>(std::count_if(submissions.begin(), submissions.end(),
                                                 [&](const Span& s) { return call.Overlaps(s); }));

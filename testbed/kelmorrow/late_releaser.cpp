@@ -4,21 +4,12 @@
 #include <utility>
 
 #include "handler_refs.h"
+#include "join_thread.h"
 
 namespace kelmorrow {
 namespace {
 
 thread_local bool t_releasing = false;
-
-// A release may end the releaser, its own thread among them.
-void Join(std::thread& thread) {
-  if (!thread.joinable()) return;
-  if (thread.get_id() == std::this_thread::get_id()) {
-    thread.detach();
-  } else {
-    thread.join();
-  }
-}
 
 }  // namespace
 
@@ -112,8 +103,8 @@ void LateReleaser::Stop() {
     retired = std::exchange(retired_, {});
   }
   for (const auto& entry : released) DropHandler(entry.second);
-  for (std::thread& ended : retired) Join(ended);
-  Join(thread);
+  for (std::thread& ended : retired) JoinUnlessSelf(ended);
+  JoinUnlessSelf(thread);
   std::unique_lock<std::mutex> lock(mutex_);
   // A thread let go by a Stop from inside a release may still be in one.
   changed_.wait(lock, [&] { return releasing_ == self; });

@@ -7,6 +7,7 @@
 
 #include "enum_string.h"
 #include "handler_refs.h"
+#include "join_thread.h"
 #include "library.h"
 #include "operation.h"
 
@@ -32,16 +33,6 @@ HRESULT Deliver(morrowkit::IqvSysNotificationHandler* handler, void* context, mo
   }
   enumerator->Release();
   return result;
-}
-
-// A callback may end the library's threads, its own among them.
-void Join(std::thread& thread) {
-  if (!thread.joinable()) return;
-  if (thread.get_id() == std::this_thread::get_id()) {
-    thread.detach();
-  } else {
-    thread.join();
-  }
 }
 
 }  // namespace
@@ -292,8 +283,8 @@ void Notifier::Stop() {
     retired = std::exchange(retired_, {});
     idle_.notify_all();
   }
-  for (std::thread& ended : retired) Join(ended);
-  Join(thread);
+  for (std::thread& ended : retired) JoinUnlessSelf(ended);
+  JoinUnlessSelf(thread);
   std::vector<Registration> released;
   {
     std::unique_lock<std::mutex> lock(mutex_);

@@ -21,6 +21,7 @@
 #include "provider/registry.h"
 #include "sim_engine.h"
 #include "sim_library.h"
+#include "tracked_work.h"
 #include "wait_for.h"
 #include "ztrtsim.h"
 
@@ -44,44 +45,7 @@ const Names kNames = {"Dev1", "sync://localhost/system"};
 const Names kWithDev2 = {"Dev1", "Dev2", "sync://localhost/system"};
 const char kAddDev2[] = R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})";
 
-// Passes the plug-in's work on to the pool, counting it, and knows when all
-// of it has ended; or refuses it.
-class TrackedWork {
- public:
-  static bool Submit(platform::WorkEntry entry, void* argument) noexcept {
-    if (refusing_.load()) return false;
-    auto* item = new (std::nothrow) Item{entry, argument};
-    if (item == nullptr) return false;
-    inFlight_.fetch_add(1);
-    if (!platform::SubmitToPool(&Run, item)) {
-      inFlight_.fetch_sub(1);
-      delete item;
-      return false;
-    }
-    submitted_.fetch_add(1);
-    return true;
-  }
-  static void Refuse(bool refusing) { refusing_.store(refusing); }
-  static bool Idle() { return inFlight_.load() == 0; }
-  static std::uint64_t Submitted() { return submitted_.load(); }
-
- private:
-  struct Item {
-    platform::WorkEntry entry;
-    void* argument;
-  };
-  static void Run(void* argument) noexcept {
-    std::unique_ptr<Item> item(static_cast<Item*>(argument));
-    item->entry(item->argument);
-    inFlight_.fetch_sub(1);
-  }
-  static std::atomic<int> inFlight_;
-  static std::atomic<std::uint64_t> submitted_;
-  static std::atomic<bool> refusing_;
-};
-std::atomic<int> TrackedWork::inFlight_{0};
-std::atomic<std::uint64_t> TrackedWork::submitted_{0};
-std::atomic<bool> TrackedWork::refusing_{false};
+using test_support::TrackedWork;
 
 // What the host saw over a stretch of asking.
 struct Seen {
@@ -100,14 +64,14 @@ class HealingTest : public ::testing::Test {
     road::ApplyProfile(road::ProfileOfThisRun());
     Load(kDescription);
     test_support::ztrtsim::SetUrl(1, "");
-    platform::ReplaceWorkSubmitter(&TrackedWork::Submit);
+    tracking_ = std::make_unique<test_support::TrackingWork>();
   }
 
   void TearDown() override {
     TrackedWork::Refuse(false);
     provider::ReleasingAppRef(1);
     Settle();
-    platform::ReplaceWorkSubmitter(nullptr);
+    tracking_.reset();
     test_support::kelsim::ExpectQuiet();
     EXPECT_EQ(ztrtsimLiveHandles(), 0);
     kelsimReset();
@@ -164,6 +128,7 @@ class HealingTest : public ::testing::Test {
   static std::uint64_t Attempts() { return kelsimCallCount("kelsysInstantiateFramework2"); }
 
   kronel_test::FakeClock clock;
+  std::unique_ptr<test_support::TrackingWork> tracking_;
   Seen seen;
   Names shown;
   bool listShown = false;
