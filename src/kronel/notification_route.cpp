@@ -37,6 +37,7 @@ void NotificationRoute::Register(const boost::shared_ptr<Framework>& framework) 
   // that keys registrations by target would remove the new one with it.
   boost::shared_ptr<Framework> givenUp = std::move(holder_);
   distrusted_ = false;
+  const bool replacing = static_cast<bool>(givenUp);
   lock.unlock();
   if (givenUp) givenUp->UnregisterNotifications(target_);
   givenUp.reset();
@@ -45,11 +46,23 @@ void NotificationRoute::Register(const boost::shared_ptr<Framework>& framework) 
   } catch (...) {
     lock.lock();
     Settle(lock);
+    if (replacing) TellReceiver();
     throw;
   }
   lock.lock();
   holder_ = framework;
   Settle(lock);
+  if (replacing) TellReceiver();
+}
+
+void NotificationRoute::TellReceiver() noexcept {
+  // The receiver relied on the registration given up: a change may have
+  // come while none was there, and, should the new one have been refused,
+  // it registers itself at its next read.
+  try {
+    OnNotification(0, {});
+  } catch (...) {
+  }
 }
 
 void NotificationRoute::GiveBack(std::unique_ptr<Departure> departure) noexcept {
@@ -65,7 +78,9 @@ void NotificationRoute::Depart(std::unique_ptr<Departure> departure, bool leavin
     std::lock_guard<platform::ShortLock> lock(lock_);
     if (leaving) --members_;
     if (departure) {
-      if (!leaving && holder_ && holder_ == departure->framework) distrusted_ = true;
+      // A service that restarted dropped the registration whichever
+      // framework made it.
+      if (!leaving && holder_) distrusted_ = true;
       departure->next = departed_.release();
       departed_ = std::move(departure);
     }

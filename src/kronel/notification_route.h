@@ -46,14 +46,14 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
   // has joined. A member must leave.
   void Join(const boost::weak_ptr<Receiver>& receiver, std::uint64_t generation) noexcept;
   // Registers through `framework` unless the route holds a registration it
-  // trusts; one it no longer trusts is removed first. Throws what the
-  // library's refusal throws; the route then holds none.
+  // trusts; one it no longer trusts is removed first, and the receiver is
+  // told as if of a change. Throws what the library's refusal throws; the
+  // route then holds none.
   void Register(const boost::shared_ptr<Framework>& framework);
   // A read through the member's framework failed: the member gives it back
-  // and stays a member. The library's service may have gone, and with it a
-  // registration made through that framework: the route keeps such a
-  // registration for the changes it may still bring, and replaces it at the
-  // next Register.
+  // and stays a member. The library's service may have gone, and with it the
+  // registration, whichever member's framework made it: the route keeps it
+  // for the changes it may still bring, and replaces it at the next Register.
   void GiveBack(std::unique_ptr<Departure> departure) noexcept;
   // The member leaves, with its framework if it still has one (`departure`
   // may be null). What leaving and giving back leave to do in the library
@@ -71,6 +71,7 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
 
   bool RemovalDue() const { return members_ == 0 && holder_; }
   void Depart(std::unique_ptr<Departure> departure, bool leaving) noexcept;
+  void TellReceiver() noexcept;
   // Entered with busy_ set by the caller. No lock is held across a library
   // call, which may wait for a callback that needs this route.
   void Settle(std::unique_lock<platform::ShortLock>& lock) noexcept;
@@ -84,7 +85,7 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
   int members_ = 0;
   bool busy_ = false;  // a registration or removal is under way
   boost::shared_ptr<Framework> holder_;
-  bool distrusted_ = false;  // the holder's framework failed a read
+  bool distrusted_ = false;  // a member's read failed since it was made
   std::unique_ptr<Departure> departed_;  // a list, newest first
 
   // Guarded by the routes' lock: the link in their list of due routes.

@@ -54,7 +54,9 @@ void MorrowCache::Connect(std::int64_t nowMs) {
     if (!joined) route.Join(weak_from_this(), generation);
     joined = true;
   }
-  if (registered || !registrationRetry.Due(nowMs)) return;
+  // Asked on every read, not only until it succeeds: the registration is the
+  // route's, and a refused replacement may have left it none.
+  if (!registrationRetry.Due(nowMs)) return;
   struct Registering {
     std::atomic<std::thread::id>& thread;
     ~Registering() { thread.store(std::thread::id()); }
@@ -65,6 +67,7 @@ void MorrowCache::Connect(std::int64_t nowMs) {
     registered = true;
     registrationRetry.Succeeded();
   } catch (...) {
+    registered = false;
     // The read goes on: a list the library can give is worth more than the
     // changes it cannot tell. Reads follow every few seconds instead.
     registrationRetry.Failed(nowMs, jitter.Draw());

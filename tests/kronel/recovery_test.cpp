@@ -14,6 +14,7 @@ namespace kronel_test {
 namespace {
 
 using Names = std::vector<std::string>;
+using test_support::kelsim::FailRun;
 
 constexpr std::int32_t kFail = static_cast<std::int32_t>(0x80004005u);
 constexpr std::int32_t kNotImplemented = static_cast<std::int32_t>(0x80004001u);
@@ -186,6 +187,51 @@ TEST_F(CacheTest, RefusedForcedRequestLeavesTheCacheStale) {
   EXPECT_TRUE(cache->IsUpToDate());
   EXPECT_EQ(cache->GetVersion(), 102u);
 }
+
+// Two caches of one target, the older having made the one registration
+// that serves both. Whatever becomes of it, through a restart or through
+// the older, the newer hears of the next change.
+enum class Loss { kServiceRestart, kOlderReadFails, kOlderReplacementRefused };
+
+class LostRegistrationTest : public CacheTest, public ::testing::WithParamInterface<Loss> {};
+
+TEST_P(LostRegistrationTest, NewerCacheHearsTheNextChange) {
+  Load(LocalTarget(kOneDevice));
+  auto older = MakeCache();
+  auto newer = MakeCache();
+  RefreshAndWait(*older);
+  RefreshAndWait(*newer);
+  ASSERT_EQ(kelsimRegistrations(), 1u);
+  const std::uint32_t newerVersion = newer->GetVersion();
+  if (GetParam() == Loss::kServiceRestart) {
+    // The newer's framework fails first, not the one that registered.
+    kelsimRestartService();
+    RefreshAndWait(*newer);
+  } else {
+    FailRun("FindHardware", 1, kFail);
+    // The removal of the given-up registration comes first.
+    if (GetParam() == Loss::kOlderReplacementRefused) FailCall("SetNotificationHandler", 2, kFail);
+    RefreshAndWait(*older);
+    // Told that the registration it relied on was given up, it reads again.
+    ASSERT_TRUE(WaitFor([&] { return newer->GetVersion() > newerVersion; })) << "the newer was never told";
+    WaitUntilIdle(*newer);
+  }
+  EXPECT_EQ(kelsimRegistrations(), 1u);
+  ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})");
+  EXPECT_TRUE(WaitFor([&] { return newer->CopyNames() == Names{"Dev1", "Dev2"}; })) << "the change never came";
+  WaitUntilIdle(*newer);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWay, LostRegistrationTest,
+                         ::testing::Values(Loss::kServiceRestart, Loss::kOlderReadFails,
+                                           Loss::kOlderReplacementRefused),
+                         [](const ::testing::TestParamInfo<Loss>& info) {
+                           switch (info.param) {
+                             case Loss::kServiceRestart: return std::string("ServiceRestart");
+                             case Loss::kOlderReadFails: return std::string("OlderReadFails");
+                             default: return std::string("OlderReplacementRefused");
+                           }
+                         });
 
 }  // namespace
 }  // namespace kronel_test
