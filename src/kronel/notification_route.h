@@ -85,7 +85,7 @@ class NotificationRoute final : public morrowkit::FrameworkNotificationHandler, 
   int members_ = 0;
   bool busy_ = false;  // a registration or removal is under way
   boost::shared_ptr<Framework> holder_;
-  bool distrusted_ = false;  // a member's read failed since it was made
+  bool distrusted_ = false;              // a member's read failed since it was made
   std::unique_ptr<Departure> departed_;  // a list, newest first
 
   // Guarded by the routes' lock: the link in their list of due routes.

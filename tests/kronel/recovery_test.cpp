@@ -72,7 +72,8 @@ TEST_P(RetryTest, FailureIsRetriedOnABackOffThatDoublesToAMinute) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachFailingStep, RetryTest,
-                         ::testing::Values("kelsysInstantiateFramework2", "FindHardware", "Next", "GetString"));
+                         ::testing::Values("kelsysInstantiateFramework2", "FindHardware", "Next",
+                                           "GetString"));
 
 // A target the library's text cannot hold fails every read, and backs off
 // like any failure instead of asking again on every request.
@@ -218,7 +219,9 @@ TEST_P(LostRegistrationTest, NewerCacheHearsTheNextChange) {
   }
   EXPECT_EQ(kelsimRegistrations(), 1u);
   ApplyChange("", R"({"add": [{"status": 1, "modelCode": "0x7066", "resourceName": "Dev2"}]})");
-  EXPECT_TRUE(WaitFor([&] { return newer->CopyNames() == Names{"Dev1", "Dev2"}; })) << "the change never came";
+  EXPECT_TRUE(WaitFor([&] {
+    return newer->CopyNames() == Names{"Dev1", "Dev2"};
+  })) << "the change never came";
   WaitUntilIdle(*newer);
 }
 
@@ -227,9 +230,12 @@ INSTANTIATE_TEST_SUITE_P(EachWay, LostRegistrationTest,
                                            Loss::kOlderReplacementRefused),
                          [](const ::testing::TestParamInfo<Loss>& info) {
                            switch (info.param) {
-                             case Loss::kServiceRestart: return std::string("ServiceRestart");
-                             case Loss::kOlderReadFails: return std::string("OlderReadFails");
-                             default: return std::string("OlderReplacementRefused");
+                             case Loss::kServiceRestart:
+                               return std::string("ServiceRestart");
+                             case Loss::kOlderReadFails:
+                               return std::string("OlderReadFails");
+                             default:
+                               return std::string("OlderReplacementRefused");
                            }
                          });
 
