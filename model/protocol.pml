@@ -191,7 +191,6 @@ byte sched[2];
 bit readDue[2];                /* readDueMs has passed */
 byte registeringThread[2] = NONE;
 bit inRefresh[2];              /* ghost: a Refresh() body runs */
-bit ended[2];                  /* ghost: a refresh has ended */
 
 /* The target's NotificationRoute, never destroyed */
 byte members;
@@ -808,7 +807,7 @@ Refresh_end:
        :: !read -> sched[c] = RETRY
 #endif
        fi;
-       readDue[c] = 0; attempted[c] = 1; ended[c] = 1; read = 0; again = 0;
+       readDue[c] = 0; attempted[c] = 1; read = 0; again = 0;
        refreshing[c] = 0; inRefresh[c] = 0;
 #ifdef ABSORB_FIRST_REFRESH
        registeringThread[c] = NONE;
@@ -965,7 +964,7 @@ Get_version:
 Get_snapshot:
        /* no list before the hardware was read: the list is one the cache
           read, or the empty one of a failed first attempt */
-       assert(names[c] != 0 || ended[c]);
+       assert(names[c] != 0 || attempted[c]);
 #ifdef SEE_EMPTY_LIST
        if :: names[c] == 0 -> REACHED :: else fi;
 #endif

@@ -21,18 +21,17 @@ MorrowCache::MorrowCache(const std::string& targetUrl)
       jitter(generation) {}
 
 MorrowCache::~MorrowCache() {
-  if (!joined) return;
-  if (!framework) {
-    route.Leave(nullptr);
-    return;
-  }
+  if (joined) route.Leave(HandOverFramework());
+}
+
+std::unique_ptr<NotificationRoute::Departure> MorrowCache::HandOverFramework() noexcept {
+  if (!framework) return nullptr;
   departure->framework = std::move(framework);
-  route.Leave(std::move(departure));
+  return std::move(departure);
 }
 
 void MorrowCache::GiveBackFramework() noexcept {
-  departure->framework = std::move(framework);
-  route.GiveBack(std::move(departure));
+  route.GiveBack(HandOverFramework());
   registered = false;
 }
 

@@ -86,6 +86,8 @@ class MorrowCache final : public morrowkit::FrameworkNotificationHandler,
   void Connect(std::int64_t nowMs);
   void EndAttempt(bool read) noexcept;
   void GiveBackFramework() noexcept;
+  // The framework with the departure made for it; null without one.
+  std::unique_ptr<NotificationRoute::Departure> HandOverFramework() noexcept;
   bool IsSupportedSystem(const Record& record) const;
   void Discover(std::set<std::string>& found);
 

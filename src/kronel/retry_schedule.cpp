@@ -4,19 +4,26 @@
 #include <cmath>
 
 namespace kronel {
+namespace {
 
-std::int64_t RetrySchedule::DelayMs(std::uint32_t failures, double draw) const noexcept {
-  double delay = static_cast<double>(initialMs);
-  const double cap = static_cast<double>(maxMs);
-  for (std::uint32_t i = 1; i < failures && delay < cap; ++i) delay *= multiplier;
-  delay = std::min(delay, cap);
-  delay *= 1.0 + jitter * std::max(-1.0, std::min(1.0, draw));
+constexpr double kInitialMs = 1000;
+constexpr double kMultiplier = 2;
+constexpr double kMaxMs = 60000;
+constexpr double kJitter = 0.2;
+
+}  // namespace
+
+std::int64_t RetryDelayMs(std::uint32_t failures, double draw) noexcept {
+  double delay = kInitialMs;
+  for (std::uint32_t i = 1; i < failures && delay < kMaxMs; ++i) delay *= kMultiplier;
+  delay = std::min(delay, kMaxMs);
+  delay *= 1.0 + kJitter * std::max(-1.0, std::min(1.0, draw));
   return std::max<std::int64_t>(1, std::llround(delay));
 }
 
 void Backoff::Failed(std::int64_t nowMs, double draw) noexcept {
   if (failures_ != UINT32_MAX) ++failures_;
-  dueMs_ = nowMs + schedule_.DelayMs(failures_, draw);
+  dueMs_ = nowMs + RetryDelayMs(failures_, draw);
 }
 
 double JitterSource::Draw() noexcept {

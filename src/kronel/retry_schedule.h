@@ -1,27 +1,18 @@
 #pragma once
 // When a failed read or registration is tried again: exponential back-off
-// with jitter, so that many targets do not retry in step. The schedule is a
+// with jitter, so that many targets do not retry in step. The delay is a
 // pure function of the failures in a row; the state beside it keeps the
 // count and the time the next attempt is due.
 #include <cstdint>
 
 namespace kronel {
 
-struct RetrySchedule {
-  std::int64_t initialMs = 1000;
-  double multiplier = 2.0;
-  double jitter = 0.2;
-  std::int64_t maxMs = 60000;
-
-  // The wait after `failures` failures in a row (1 or more). `draw`, in
-  // [-1, 1], places it within the jitter band.
-  std::int64_t DelayMs(std::uint32_t failures, double draw) const noexcept;
-};
+// The wait after `failures` failures in a row (1 or more): 1 s, doubling up
+// to 60 s, then ±20 %. `draw`, in [-1, 1], places it within that band.
+std::int64_t RetryDelayMs(std::uint32_t failures, double draw) noexcept;
 
 class Backoff {
  public:
-  explicit Backoff(const RetrySchedule& schedule = RetrySchedule()) noexcept : schedule_(schedule) {}
-
   void Failed(std::int64_t nowMs, double draw) noexcept;
   void Succeeded() noexcept { failures_ = 0; }
 
@@ -29,10 +20,8 @@ class Backoff {
   // Nothing waits while not failing.
   bool Due(std::int64_t nowMs) const noexcept { return failures_ == 0 || nowMs >= dueMs_; }
   std::int64_t DueMs() const noexcept { return dueMs_; }
-  std::uint32_t Failures() const noexcept { return failures_; }
 
  private:
-  RetrySchedule schedule_;
   std::uint32_t failures_ = 0;
   std::int64_t dueMs_ = 0;
 };
